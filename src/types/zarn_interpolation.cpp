@@ -1,0 +1,274 @@
+#include "types/zarn_interpolation.h"
+
+#include <cctype>
+#include <stdexcept>
+
+#include <fmt/format.h>
+
+#include "types/zarn_list.h"
+#include "types/zarn_log.h"
+
+namespace Zarn {
+
+namespace {
+
+constexpr char tokenMarker = '\x1A';
+
+bool isDigit(char c)
+{
+    return std::isdigit(static_cast<unsigned char>(c)) != 0;
+}
+
+Identifier parseReference(const std::string& name)
+{
+    Identifier identifier;
+    ParseError error;
+    if (!parseIdentifier(name, identifier, error))
+        throw ReferenceParseError(name, error);
+    return identifier;
+}
+
+// A string that was never bound has nobody to answer: that is a failed
+// lookup, reported like a missing variable.
+ZarnValuePtr lookupReference(const ZarnString& string, const Identifier& identifier, const std::string& name)
+{
+    Resolver* resolver = string.getResolver();
+    if (!resolver)
+        throw NotFoundException("Assignment", name);
+    return resolver->lookup(identifier);
+}
+
+// Removes a name from the visited set when its expansion ends, however.
+class VisitGuard {
+public:
+    VisitGuard(ExpansionState& state, const std::string& name) : state(state), name(name)
+    {
+        state.visited.insert(name);
+    }
+    ~VisitGuard() { state.visited.erase(name); }
+    VisitGuard(const VisitGuard&) = delete;
+    VisitGuard& operator=(const VisitGuard&) = delete;
+
+private:
+    ExpansionState& state;
+    Util::CiString name;
+};
+
+// The replacement of one ${...} whose lookup succeeded.
+std::string replacementFor(const ZarnString& string, const std::string& name, const ZarnValuePtr& value,
+                           ExpansionState& state)
+{
+    if (state.visited.count(name))
+        throw std::out_of_range(name);
+    if (!value)
+        return {};
+    if (isFinalText(*value))
+        return state.protect(value->toString());
+    VisitGuard guard(state, name);
+    return expandReferences(string, state.shield(value->toString()), state);
+}
+
+// Where the first #{...} of the text starts and ends ("}" included), or
+// npos. Stray "#" and "}" before it are skipped.
+std::pair<std::size_t, std::size_t> findCrossExpansion(const std::string& text)
+{
+    std::size_t start = std::string::npos;
+    unsigned depth = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '#' && i + 1 < text.size() && text[i + 1] == '{') {
+            if (start == std::string::npos)
+                start = i;
+            ++depth;
+            ++i;
+        } else if (text[i] == '}' && start != std::string::npos) {
+            if (--depth == 0)
+                return {start, i};
+        }
+    }
+    return {std::string::npos, std::string::npos};
+}
+
+void rejectBackReferences(const std::string& text)
+{
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (std::size_t length = matchHashNumber(text, i))
+            throw ZarnException("unresolved cross expansion reference '" + text.substr(i, length) + "'");
+    }
+}
+
+// Replaces the back-references #number after the position by the text.
+void replaceBackReferences(std::string& copy, std::size_t position, unsigned number,
+                           const std::string& replacement)
+{
+    const std::string wanted = std::to_string(number);
+    while (position < copy.size()) {
+        std::size_t length = matchHashNumber(copy, position);
+        if (length == 0) {
+            ++position;
+        } else if (copy.compare(position + 1, length - 1, wanted) == 0) {
+            copy.replace(position, length, replacement);
+            position += replacement.size();
+        } else {
+            position += length;
+        }
+    }
+}
+
+// A final string with the real text of a work text.
+ZarnValuePtr finalString(const std::string& text)
+{
+    auto result = std::make_shared<ZarnString>(text);
+    result->setFinal(true);
+    return result;
+}
+
+}  // namespace
+
+std::string ReferenceParseError::getMessage() const
+{
+    return fmt::format("Invalid reference '{}': {} at position {}", reference, error.message, error.position);
+}
+
+std::string ExpansionState::protect(const std::string& finalText)
+{
+    protectedTexts.push_back(finalText);
+    return tokenMarker + std::to_string(protectedTexts.size() - 1) + tokenMarker;
+}
+
+std::string ExpansionState::shield(const std::string& text)
+{
+    if (text.find(tokenMarker) == std::string::npos)
+        return text;
+    std::string result;
+    for (char c : text)
+        result += c == tokenMarker ? protect(std::string(1, c)) : std::string(1, c);
+    return result;
+}
+
+std::string ExpansionState::restore(const std::string& text) const
+{
+    std::string result;
+    std::size_t position = 0;
+    while (position < text.size()) {
+        std::size_t start = text.find(tokenMarker, position);
+        if (start == std::string::npos)
+            break;
+        std::size_t stop = text.find(tokenMarker, start + 1);
+        if (stop == std::string::npos)
+            break;
+        result.append(text, position, start - position);
+        std::size_t index = std::stoul(text.substr(start + 1, stop - start - 1));
+        result += protectedTexts.at(index);
+        position = stop + 1;
+    }
+    result.append(text, position, std::string::npos);
+    return result;
+}
+
+std::size_t matchHashNumber(const std::string& text, std::size_t position)
+{
+    if (position >= text.size() || text[position] != '#')
+        return 0;
+    std::size_t end = position + 1;
+    while (end < text.size() && isDigit(text[end]))
+        ++end;
+    return end == position + 1 ? 0 : end - position;
+}
+
+std::string expandReferences(const ZarnString& string, const std::string& text, ExpansionState& state)
+{
+    std::string work = text;
+    for (;;) {
+        std::size_t start = work.find("${");
+        if (start == std::string::npos)
+            return work;
+        std::size_t close = work.find('}', start + 2);
+        if (close == std::string::npos)
+            throw ZarnException("missing '}'");
+        std::size_t nested = work.find("${", start + 2);
+        if (nested != std::string::npos && nested < close)
+            throw ZarnException("nested ${} is not allowed");
+
+        std::string name = state.restore(work.substr(start + 2, close - start - 2));
+        Identifier identifier = parseReference(name);
+
+        ZarnValuePtr value;
+        bool found = false;
+        try {
+            value = lookupReference(string, identifier, name);
+            found = true;
+        } catch (...) {
+            // Any failure of the lookup, the referred variable's own
+            // resolution included, leaves an empty text.
+            logMessage(LogLevel::Warning, "Variable '{}' does not exist.\n", name);
+        }
+        std::string replacement = found ? replacementFor(string, name, value, state) : std::string();
+        work.replace(start, close - start + 1, replacement);
+    }
+}
+
+ZarnValuePtr expandValue(const ZarnString& string, const std::string& text, ExpansionState& state,
+                         unsigned number)
+{
+    if (number > maxCrossExpansionDepth)
+        throw ZarnException("Cross expansion nested too deeply in '" + state.restore(text) + "'");
+
+    std::string base = expandReferences(string, text, state);
+    auto [start, close] = findCrossExpansion(base);
+    if (start == std::string::npos) {
+        rejectBackReferences(base);
+        return std::make_shared<ZarnString>(base);
+    }
+
+    std::string name = state.restore(base.substr(start + 2, close - start - 2));
+    ZarnValuePtr value = lookupReference(string, parseReference(name), name);
+
+    std::vector<std::string> copies;
+    auto it = Zarn::begin(value);
+    auto stop = Zarn::end(value);
+    for (; !it->equals(*stop); it->next()) {
+        ZarnValuePtr member = it->current();
+        std::string memberText = member ? member->toString() : std::string();
+        std::string inserted =
+            member && isFinalText(*member) ? state.protect(memberText) : state.shield(memberText);
+        std::string copy = base.substr(0, start) + inserted + base.substr(close + 1);
+        replaceBackReferences(copy, start + inserted.size(), number, inserted);
+        if (++state.copies > maxCrossExpansionCopies)
+            throw ZarnException("Cross expansion of '" + name + "' gives too many strings");
+        copies.push_back(std::move(copy));
+    }
+
+    // A value without members gives no copies at all.
+    auto result = std::make_shared<ZarnList>();
+    for (const auto& copy : copies)
+        result->append(*expandValue(string, copy, state, number + 1));
+    return result;
+}
+
+ZarnValuePtr ZarnString::resolve()
+{
+    if (final)
+        return clone();
+    return expand();
+}
+
+ZarnValuePtr ZarnString::expand()
+{
+    ExpansionState state;
+    ZarnValuePtr expanded = expandValue(*this, state.shield(text), state, 1);
+
+    ZarnValuePtr result;
+    if (const auto* list = dynamic_cast<const ZarnList*>(expanded.get())) {
+        std::vector<ZarnValuePtr> members;
+        for (const auto& member : list->getMembers())
+            members.push_back(finalString(state.restore(member->toString())));
+        result = std::make_shared<ZarnList>(std::move(members));
+    } else {
+        result = finalString(state.restore(expanded->toString()));
+    }
+    text = result->toString();
+    final = true;
+    return result;
+}
+
+}  // namespace Zarn
