@@ -1,0 +1,82 @@
+#include "types/zarn_wildcards.h"
+
+#include <algorithm>
+#include <string>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace Zarn {
+
+namespace {
+
+bool hasWildcard(const std::string& component)
+{
+    return component.find_first_of("*?") != std::string::npos;
+}
+
+// The entries of the directory whose names match, in name order.
+std::vector<std::string> matchingEntries(const fs::path& directory, const std::string& component)
+{
+    std::vector<std::string> names;
+    std::error_code error;
+    fs::file_status status = fs::status(directory, error);
+    if (error || !fs::is_directory(status))
+        return names;
+    fs::directory_iterator it(directory, fs::directory_options::skip_permission_denied, error);
+    for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+        std::string name = it->path().filename().string();
+        if (matchWildcard(name, component))
+            names.push_back(std::move(name));
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace
+
+bool matchWildcard(std::string_view name, std::string_view pattern)
+{
+    std::size_t n = 0;
+    std::size_t p = 0;
+    std::size_t starPattern = std::string_view::npos;
+    std::size_t starName = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
+            ++n;
+            ++p;
+        } else if (p < pattern.size() && pattern[p] == '*') {
+            starPattern = p++;
+            starName = n;
+        } else if (starPattern != std::string_view::npos) {
+            p = starPattern + 1;
+            n = ++starName;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*')
+        ++p;
+    return p == pattern.size();
+}
+
+std::vector<fs::path> expandWildcards(const fs::path& pattern)
+{
+    std::vector<fs::path> partial{pattern.root_path()};
+    for (const auto& part : pattern.relative_path()) {
+        const std::string component = part.string();
+        std::vector<fs::path> next;
+        if (!hasWildcard(component)) {
+            for (const auto& path : partial)
+                next.push_back(path / part);
+        } else {
+            for (const auto& path : partial)
+                for (const auto& name : matchingEntries(path, component))
+                    next.push_back(path / name);
+        }
+        partial = std::move(next);
+    }
+    return partial;
+}
+
+}  // namespace Zarn

@@ -1,0 +1,20 @@
+// Expansion of "*" and "?" in paths against the file system.
+#pragma once
+
+#include <filesystem>
+#include <string_view>
+#include <vector>
+
+namespace Zarn {
+
+// Case-sensitive match of a file name against one pattern component: "?"
+// is any one character, "*" any run (the empty one included).
+bool matchWildcard(std::string_view name, std::string_view pattern);
+
+// The existing paths that the pattern's wildcard components match, sorted by
+// name within each directory; components without wildcards are joined
+// without an existence test. Empty when nothing matches. File-system errors
+// only remove the paths through them.
+std::vector<std::filesystem::path> expandWildcards(const std::filesystem::path& pattern);
+
+}  // namespace Zarn
