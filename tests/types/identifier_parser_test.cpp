@@ -167,10 +167,3 @@ TEST(IdentifierParser, NestingDepthIsLimited)
     // Far deeper than any stack could take without the limit.
     EXPECT_FALSE(parseIdentifier(nestedText(1000000), id, error));
 }
-
-TEST(IdentifierParser, CopyOfIndexSharesNestedIdentifier)
-{
-    Identifier id = parseOk("a[b]");
-    IndexExpr copy = id.segments[0].indexes[0];
-    EXPECT_EQ(std::get<2>(copy).get(), std::get<2>(id.segments[0].indexes[0]).get());
-}

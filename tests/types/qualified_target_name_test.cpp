@@ -38,12 +38,3 @@ TEST(QualifiedTargetName, ToStringWritesAllParts)
     EXPECT_EQ(QualifiedTargetName("p", "u", "t").toString(), "p/u::t");
     EXPECT_EQ(QualifiedTargetName().toString(), "/::");
 }
-
-TEST(QualifiedTargetName, ParseOfToStringKeepsParts)
-{
-    QualifiedTargetName name("p", "u", "t");
-    QualifiedTargetName back = QualifiedTargetName::parse(name.toString());
-    EXPECT_EQ(back.project, "p");
-    EXPECT_EQ(back.unit, "u");
-    EXPECT_EQ(back.target, "t");
-}
