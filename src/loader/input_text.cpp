@@ -1,0 +1,84 @@
+#include "loader/input_text.h"
+
+#include <iterator>
+#include <stdexcept>
+
+#include "types/zarn_exceptions.h"
+
+namespace Zarn {
+
+namespace {
+
+[[noreturn]] void throwNotUtf8(const std::string& sourceName)
+{
+    throw ZarnException("Unable to read " + sourceName + ": the text is not valid UTF-8.");
+}
+
+bool isContinuation(unsigned char byte)
+{
+    return (byte & 0xC0) == 0x80;
+}
+
+}  // namespace
+
+bool isValidUtf8(std::string_view text)
+{
+    std::size_t i = 0;
+    const std::size_t size = text.size();
+    while (i < size) {
+        auto lead = static_cast<unsigned char>(text[i]);
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t length;
+        uint32_t codePoint;
+        uint32_t minimum;
+        if ((lead & 0xE0) == 0xC0) {
+            length = 2;
+            codePoint = lead & 0x1F;
+            minimum = 0x80;
+        } else if ((lead & 0xF0) == 0xE0) {
+            length = 3;
+            codePoint = lead & 0x0F;
+            minimum = 0x800;
+        } else if ((lead & 0xF8) == 0xF0) {
+            length = 4;
+            codePoint = lead & 0x07;
+            minimum = 0x10000;
+        } else {
+            return false;
+        }
+        if (size - i < length)
+            return false;
+        for (std::size_t k = 1; k < length; ++k) {
+            auto byte = static_cast<unsigned char>(text[i + k]);
+            if (!isContinuation(byte))
+                return false;
+            codePoint = (codePoint << 6) | (byte & 0x3F);
+        }
+        if (codePoint < minimum || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
+            return false;
+        i += length;
+    }
+    return true;
+}
+
+void loadInputText(antlr4::ANTLRInputStream& input, std::string_view text, const std::string& sourceName)
+{
+    if (!isValidUtf8(text))
+        throwNotUtf8(sourceName);
+    try {
+        input.load(std::string(text));
+    } catch (const std::range_error&) {
+        throwNotUtf8(sourceName);
+    }
+}
+
+void loadInputText(antlr4::ANTLRInputStream& input, std::istream& stream, const std::string& sourceName)
+{
+    std::string text{std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
+    loadInputText(input, text, sourceName);
+}
+
+}  // namespace Zarn
