@@ -1,0 +1,59 @@
+// The per-user registry: known projects by name and named tool definitions,
+// kept in ".zarn_registry.txt" in the per-user configuration directory.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "loader/zarn_project.h"
+#include "loader/zarn_reg_data.h"
+#include "types/ci_string.h"
+#include "types/zarn_context_types.h"
+
+// $HOME/.config/zarn, created when missing. Throws std::runtime_error
+// "Unable to resolve HOME path." when HOME is unset or empty; a failure to
+// create the directories passes as std::filesystem::filesystem_error.
+std::filesystem::path configDirectory();
+
+// Parses registry text as the registry file at `sourcePath` is parsed (short
+// path literals included); relative project paths are joined to sourcePath's
+// directory. Syntax errors throw std::runtime_error with the first error
+// line; invalid UTF-8 throws Zarn::ZarnException naming the file.
+ZarnRegData parseRegistryText(const std::string& text, const std::filesystem::path& sourcePath);
+
+class ZarnRegistry {
+public:
+    explicit ZarnRegistry(std::filesystem::path filePath);
+
+    std::filesystem::path filePath;
+    std::map<Util::CiString, std::filesystem::path> projects;  // project name -> its project file
+    std::map<Util::CiString, std::shared_ptr<Zarn::ContextTemplate>> tools;
+    // Set while a read of an existing file has not completed: its content is
+    // unknown, so it is never overwritten.
+    bool loadFailed = false;
+
+    // Fills the maps from filePath; an absent file is created empty and not
+    // parsed. Errors are thrown (loadFailed then stays set); the maps change
+    // only after the whole file was read.
+    void load();
+
+    // Rewrites filePath from the maps. The whole text is built and read back
+    // first, then written to a temporary file beside the real one (a symbolic
+    // link is followed) and renamed over it, so any failure leaves the old
+    // file as it was. Refuses with std::runtime_error after a failed load or
+    // when the text would not read back.
+    void save();
+
+    // The file's text for the current maps, not yet checked to read back.
+    std::string toText() const;
+
+    // Records the project's file under its name. A null project is an
+    // internal error.
+    void addProject(const Zarn::ProjectPtr& project);
+
+private:
+    // Throws std::runtime_error unless the text reads back as the maps.
+    void checkReadsBack(const std::string& text) const;
+};
