@@ -1,0 +1,249 @@
+#include "zarn_tool_selection.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "tool_test_support.h"
+#include "types/zarn_exceptions.h"
+#include "zarn_builtin_tools.h"
+#include "zarn_tool_type_registry.h"
+
+using namespace Zarn;
+using namespace ToolTestSupport;
+
+namespace {
+
+// A matcher whose verdict is fixed, counting its match calls.
+class FakeMatcher : public Matcher {
+public:
+    FakeMatcher(Util::CiString name, KeySet wants, KeySet variables, MatchResult verdict)
+        : Matcher(std::move(name), {}, {}, wants, variables), verdict(std::move(verdict))
+    {
+    }
+    std::unique_ptr<Matcher> clone() const override { return std::make_unique<FakeMatcher>(*this); }
+    MatchResult match(const TargetContext&) const override
+    {
+        ++calls;
+        return verdict;
+    }
+    std::shared_ptr<Builder> createBuilder(const TargetContext&) override { return nullptr; }
+
+    MatchResult verdict;
+    mutable int calls = 0;
+};
+
+MatchResult possible(std::map<Util::CiString, MatchEntry> kinds = {})
+{
+    MatchResult result;
+    result.status = BuildPossible;
+    result.kinds = std::move(kinds);
+    return result;
+}
+
+std::shared_ptr<FakeMatcher> fake(const std::string& name, MatchResult verdict, KeySet wants = {},
+                                  KeySet variables = {})
+{
+    return std::make_shared<FakeMatcher>(name, std::move(wants), std::move(variables), std::move(verdict));
+}
+
+std::shared_ptr<ContextTemplate> definition(std::vector<Assignment> assignments,
+                                            std::vector<Condition> conditions = {})
+{
+    return std::make_shared<ContextTemplate>(std::move(assignments), std::move(conditions));
+}
+
+class ToolSelectionTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        initProgramStatics();
+        registerToolFactory("test-fake", "NULL", [](Util::CiString name, KeySet wants, KeySet variables) {
+            return std::make_unique<FakeMatcher>(std::move(name), std::move(wants), std::move(variables), possible());
+        });
+        registerToolFactory("test-zarn-error", "NULL", [](Util::CiString, KeySet, KeySet) -> std::unique_ptr<Matcher> {
+            throw ZarnException("Toolchain 'x' not found.");
+        });
+        registerToolFactory("test-std-error", "NULL", [](Util::CiString, KeySet, KeySet) -> std::unique_ptr<Matcher> {
+            throw std::runtime_error("boom");
+        });
+        registerToolFactory("test-null", "NULL", [](Util::CiString, KeySet, KeySet) { return std::unique_ptr<Matcher>(); });
+    }
+};
+
+TEST_F(ToolSelectionTest, DefinitionProblemsAreWarningsAndGiveNoTool)
+{
+    struct Row {
+        const char* what;
+        std::shared_ptr<ContextTemplate> definition;
+        std::string message;
+    };
+    const Row rows[] = {
+        {"no template", nullptr, "Registry tool 'x' has null context. Skipping.\n"},
+        {"no type", definition({set("cc", str("gcc"))}), "Registry tool 'x' has no 'tool_type'. Skipping.\n"},
+        {"two types", definition({set("tool_type", str("command")), set("TOOL_TYPE", str("command"))}),
+         "Registry tool 'x' has multiple 'tool_type' assignments. Skipping.\n"},
+        {"type without value", definition({set("tool_type", nullptr)}),
+         "Registry tool 'x' has empty 'tool_type'. Skipping.\n"},
+        {"empty type", definition({set("tool_type", str(""))}), "Registry tool 'x' has empty 'tool_type'. Skipping.\n"},
+        {"unknown type", definition({set("tool_type", str("nope"))}), "Unable to create Registry tool 'nope' for 'x'.\n"},
+        {"factory gives none", definition({set("tool_type", str("test-null"))}),
+         "Unable to create Registry tool 'test-null' for 'x'.\n"},
+        {"model error", definition({set("tool_type", str("test-zarn-error"))}), "Toolchain 'x' not found.\n"},
+        {"standard error", definition({set("tool_type", str("test-std-error"))}),
+         "Unable to create Registry tool 'test-std-error' for 'x': boom\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::shared_ptr<Matcher> tool;
+        std::string printed = captureLog(LogLevel::Warning, [&] { tool = createTool({"x", row.definition, "Registry"}); });
+        EXPECT_EQ(tool, nullptr);
+        EXPECT_EQ(printed, row.message);
+        EXPECT_EQ(captureLog(LogLevel::Error, [&] { createTool({"x", row.definition, "Registry"}); }), "");
+    }
+}
+
+TEST_F(ToolSelectionTest, DefinitionSplitsIntoWantsAndVariablesAndKeepsConditions)
+{
+    Condition condition;
+    condition.lhs = str("os");
+    condition.op = Condition::Test;
+    condition.context = definition({set("flag", str("on"))});
+    auto tool = createTool({"mine", definition({set("Tool_Type", str("TEST-FAKE")), set("cc", str("gcc")),
+                                                set("cc", str("clang")), set("prefix", str("/opt"), Assignment::ToolFlag),
+                                                set("out", str("o"), Assignment::OutputFlag)},
+                                               {condition}),
+                            "Project p"});
+    ASSERT_TRUE(tool);
+    EXPECT_EQ(tool->name.str(), "mine");
+    EXPECT_EQ(tool->wants.size(), 2u);
+    EXPECT_EQ(tool->wants.at("cc").value->toString(), "clang") << "a later assignment replaces";
+    EXPECT_TRUE(tool->wants.count("out"));
+    EXPECT_EQ(tool->variables.size(), 1u);
+    EXPECT_TRUE(tool->variables.count("prefix"));
+    EXPECT_FALSE(tool->wants.count("tool_type"));
+    ASSERT_EQ(tool->conditions.size(), 1u);
+    EXPECT_EQ(tool->conditions[0].context, condition.context);
+}
+
+TEST_F(ToolSelectionTest, LaterToolReplacesEarlierOfTheSameName)
+{
+    RegisteredTools tools;
+    registerTool(tools, {"Shared", definition({set("tool_type", str("command"))}), "Registry"});
+    std::string printed = captureLog(LogLevel::Warning, [&] {
+        registerTool(tools, {"shared", definition({set("tool_type", str("no_tool"))}), "Project app"});
+    });
+    EXPECT_EQ(printed, "Tool 'shared' from Project app overrides an earlier tool with the same name.\n");
+    ASSERT_EQ(tools.size(), 1u);
+    EXPECT_EQ(tools.begin()->first.str(), "Shared");
+    EXPECT_TRUE(dynamic_cast<NoToolMatcher*>(tools.begin()->second.get()));
+
+    captureLog(LogLevel::Warning, [&] { registerTool(tools, {"shared", definition({}), "Project app"}); });
+    EXPECT_TRUE(dynamic_cast<NoToolMatcher*>(tools.at("shared").get())) << "a failed definition replaces nothing";
+}
+
+TEST_F(ToolSelectionTest, StaticToolsAreReplacedSilently)
+{
+    RegisteredTools tools;
+    tools["DEFAULT_BASIC"] = fake("old", possible());
+    std::string printed = captureLog(LogLevel::Trace, [&] { createStaticTools(tools); });
+    EXPECT_EQ(printed, "");
+    ASSERT_EQ(tools.size(), 2u);
+    EXPECT_TRUE(dynamic_cast<BasicMatcher*>(tools.at("default_basic").get()));
+    EXPECT_TRUE(tools.at("default_basic")->variables.count("cmdline"));
+    EXPECT_TRUE(dynamic_cast<NoToolMatcher*>(tools.at("default_no_tool").get()));
+}
+
+TEST_F(ToolSelectionTest, TieGoesToTheNameThatSortsFirst)
+{
+    RegisteredTools tools;
+    tools["Beta"] = fake("Beta", possible({{"x", {MatchKind::ExactMatch, 0}}}));
+    tools["alpha"] = fake("alpha", possible({{"y", {MatchKind::ExactMatch, 0}}}));
+    tools["gamma"] = fake("gamma", possible({{"x", {MatchKind::PartialMatch, 0}}}));
+    auto target = targetWith({});
+    std::string printed;
+    Matcher* best = nullptr;
+    printed = captureLog(LogLevel::Verbose, [&] { best = selectBestTool(tools, *target, MatchWeights()); });
+    EXPECT_EQ(best, tools.at("alpha").get());
+    EXPECT_EQ(printed, "Best registered tool: alpha, score: 2\n");
+}
+
+TEST_F(ToolSelectionTest, ToolMissingAValuelessVariableIsNotAdmittedButTraced)
+{
+    KeySet variables = makeKeySet({makeKeyEntry("needed"), makeKeyEntry("preset", str("v"))});
+    auto tool = fake("needy", possible({{"w", {MatchKind::ExactMatch, 0}}}), {}, variables);
+    RegisteredTools tools{{"needy", tool}};
+    auto lacking = targetWith({set("other", str("1"))});
+    Matcher* best = nullptr;
+    std::string printed = captureLog(LogLevel::Trace, [&] { best = selectBestTool(tools, *lacking, MatchWeights()); });
+    EXPECT_EQ(best, nullptr);
+    EXPECT_EQ(tool->calls, 0);
+    EXPECT_EQ(printed, "needy::match - result.note: BuildImpossible\n");
+
+    auto declaring = targetWith({set("needed", nullptr)});
+    EXPECT_EQ(selectBestTool(tools, *declaring, MatchWeights()), tool.get());
+    EXPECT_EQ(tool->calls, 1);
+}
+
+TEST_F(ToolSelectionTest, ImpossibleToolNeverWinsAndScoreZeroBeatsNone)
+{
+    MatchResult impossible;
+    impossible.kinds = {{"a", {MatchKind::ExactMatch, 0}}, {"b", {MatchKind::ExactMatch, 0}}};
+    RegisteredTools tools{{"a_strong", fake("a_strong", impossible)}, {"z_weak", fake("z_weak", possible())}};
+    auto target = targetWith({});
+    EXPECT_EQ(selectBestTool(tools, *target, MatchWeights()), tools.at("z_weak").get());
+
+    RegisteredTools none{{"only", fake("only", impossible)}, {"empty", nullptr}};
+    EXPECT_EQ(selectBestTool(none, *target, MatchWeights()), nullptr);
+}
+
+TEST_F(ToolSelectionTest, WantsScoreByComparingValues)
+{
+    KeySet wants = makeKeySet({makeKeyEntry("arch", str("ARM")), makeKeyEntry("level", str("3")),
+                               makeKeyEntry("mode", integer(1)), makeKeyEntry("out"), makeKeyEntry("kept", str("a")),
+                               makeKeyEntry("other", str("x"))});
+    auto tool = fake("t", possible({{"kept", {MatchKind::ExactMatch, 0}}}), wants);
+    auto target = targetWith({
+        set("arch", str("arm")),                        // equal ignoring case: exact
+        set("level", integer(3)),                       // integer against text: partial, no error
+        set("mode", str("1")),                          // text against integer: partial
+        set("out", nullptr, Assignment::OutputFlag),    // value-less output: none
+        set("kept", str("b")),                          // the matcher's own kind stays
+        set("unrelated", str("q")),                     // not a want: not scored
+    });
+    ToolScore score;
+    std::string printed = captureLog(LogLevel::Trace, [&] { score = scoreTool(*tool, *target, MatchWeights()); });
+    EXPECT_EQ(score.result.kinds.at("arch").kind, MatchKind::ExactMatch);
+    EXPECT_EQ(score.result.kinds.at("level").kind, MatchKind::PartialMatch);
+    EXPECT_EQ(score.result.kinds.at("mode").kind, MatchKind::PartialMatch);
+    EXPECT_EQ(score.result.kinds.at("out").kind, MatchKind::NoMatch);
+    EXPECT_EQ(score.result.kinds.at("kept").kind, MatchKind::ExactMatch);
+    EXPECT_FALSE(score.result.kinds.count("unrelated"));
+    EXPECT_FALSE(score.result.kinds.count("other"));
+    EXPECT_EQ(score.score, 2 + 1 + 1 + 0 + 2);
+    EXPECT_NE(printed.find("t::match - ExactMatch: key='arch' value='arm'\n"), std::string::npos) << printed;
+    EXPECT_NE(printed.find("t::match - PartialMatch: key='level'\n"), std::string::npos);
+    EXPECT_NE(printed.find("t::match - NoMatch: key='out'\n"), std::string::npos);
+
+    MatchWeights custom{10, 3, 1};
+    EXPECT_EQ(scoreTool(*tool, *target, custom).score, 10 + 3 + 3 + 1 + 10);
+}
+
+TEST_F(ToolSelectionTest, BuiltinToolsCompete)
+{
+    RegisteredTools tools;
+    createStaticTools(tools);
+    MatchWeights weights;
+
+    auto command = targetWith({set("cmdline", str("x")), set("cwd", str("/p"))});
+    EXPECT_EQ(selectBestTool(tools, *command, weights), tools.at("default_basic").get());
+    EXPECT_EQ(scoreTool(*tools.at("default_basic"), *command, weights).score, 1);
+
+    auto both = targetWith({set("cmdline", str("x")), set("cwd", str("/p")), set("NO_TOOL", nullptr)});
+    EXPECT_EQ(selectBestTool(tools, *both, weights), tools.at("default_no_tool").get());
+
+    auto neither = targetWith({set("cwd", str("/p"))});
+    EXPECT_EQ(selectBestTool(tools, *neither, weights), nullptr);
+}
+
+}  // namespace
