@@ -345,6 +345,30 @@ TEST(DeepCloneTest, TemplateIsUnchangedAfterAContextMadeFromItWasResolved)
     EXPECT_FALSE(y.resolved);
 }
 
+TEST(DeepCloneTest, BlocksInAProjectContextAreResolvedPerTarget)
+{
+    Context project;
+    project.addAssignment(set("c", contextValue({set("y", str("${x}"))})));
+
+    std::vector<std::string> seen;
+    for (const char* x : {"a", "b"}) {
+        TargetContext instance(QualifiedTargetName("", "u", "t"), {"x"}, {str(x)}, {}, {}, {});
+        instance.addImplicitContext(project, 0, true, 0);
+        instance.resolveVariables();
+        seen.push_back(resolved(instance, "c.y"));
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{"a", "b"}));
+}
+
+TEST(DeepCloneTest, ValuesAppendedToListsAreCopies)
+{
+    ZarnValuePtr output = list({str("${v}")});
+    Context collected;
+    collected.appendToLists({set("x", output)});
+    captureOutput([&] { collected.resolveVariables(); }, 7);
+    EXPECT_EQ(output->toString(), "${v}");
+}
+
 TEST(DeepCloneTest, ParameterValuesAreNotSharedWithTheDependingTarget)
 {
     ZarnValuePtr depender = list({str("a")});
