@@ -1,0 +1,68 @@
+// The application's side of the registry: loading it at start-up,
+// registering the project (-r), and the tools that projects define.
+#include <fstream>
+#include <memory>
+#include <stdexcept>
+
+#include "types/zarn_exceptions.h"
+#include "types/zarn_log.h"
+#include "zarn_app.h"
+#include "zarn_names.h"
+#include "zarn_registry.h"
+#include "zarn_tool_selection.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const registryFileName = ".zarn_registry.txt";
+
+}  // namespace
+
+void ZarnApplication::LoadRegistry()
+{
+    try {
+        const fs::path path = configDirectory() / registryFileName;
+        registry = std::make_shared<ZarnRegistry>(path);
+        registry->load();
+    } catch (const Zarn::ZarnException& error) {
+        logMessage(LogLevel::Warning, "{}\n", error.getMessage());
+    } catch (const std::exception& error) {
+        logMessage(LogLevel::Warning, "Unable to load registry file: {}\n", error.what());
+    }
+}
+
+void ZarnApplication::RegisterProject()
+{
+    if (!mainProject)
+        throw Zarn::NotFoundException("project", "");
+    // An entry without a proper name would make the registry unreadable.
+    if (!Zarn::isValidIdentifier(mainProject->name))
+        throw Zarn::ZarnException("Project file '" + mainProject->file.string() + "' gives the project name '" +
+                                  mainProject->name +
+                                  "', which is not a valid identifier; the project cannot be registered.");
+    const fs::path path = configDirectory() / registryFileName;
+    if (!fs::exists(path)) {
+        std::ofstream create(path, std::ios::app);
+        if (!create)
+            throw Zarn::NotFoundException("file", path.native());
+    }
+    if (!registry)
+        throw Zarn::NotFoundException("registry", "");
+    registry->addProject(mainProject);
+    registry->save();
+}
+
+void ZarnApplication::RegisterProjectTools(const Zarn::ProjectPtr& project)
+{
+    if (!project)
+        return;
+    for (const auto& definition : project->toolDefinitions) {
+        std::string name = project->name.empty() ? definition.name : project->name + "/" + definition.name;
+        // The free function, as the application's registerTool does.
+        Zarn::registerTool(registeredTools,
+                           Zarn::ToolRecord{std::move(name), definition.contextTemplate, "Project " + project->name});
+    }
+    for (const auto& imported : project->importedProjects)
+        RegisterProjectTools(imported);
+}
