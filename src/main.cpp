@@ -1,0 +1,27 @@
+// The program's entry: runs the application and turns its errors into the
+// exit status.
+#include <exception>
+
+#include "types/zarn_exceptions.h"
+#include "types/zarn_log.h"
+#include "zarn_app.h"
+#include "zarn_tool_type_registry.h"
+
+int main(int argc, char* argv[])
+{
+    Zarn::initProgramStatics();
+    std::set_terminate(terminateHandler);
+    try {
+        ZarnApplication application;
+        application.parseCommandLine(argc, argv);
+        return application.run();
+    } catch (const Zarn::ZarnException& error) {
+        logMessage(LogLevel::Error, "Error: {}\n", error.getMessage());
+    } catch (const std::exception& error) {
+        logMessage(LogLevel::Error, "{}\n", error.what());
+    } catch (...) {
+        // Neither ours nor a standard exception: report and abort.
+        terminateHandler();
+    }
+    return 1;
+}

@@ -1,0 +1,142 @@
+// The application object: one per run, made by the program's entry. It owns
+// the registry, the projects and their units, the registered tools and the
+// contexts of the run, and drives the start-up in its fixed order.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "loader/unit_table.h"
+#include "loader/zarn_profile.h"
+#include "loader/zarn_project.h"
+#include "types/ci_string.h"
+#include "types/qualified_target_name.h"
+#include "types/zarn_context_types.h"
+#include "zarn_tool_selection.h"
+
+class ZarnRegistry;
+
+// How the units of a run are found.
+enum class LoadMode : int32_t {
+    SearchProject = 0,  // search upwards for the project file
+    UnitFile = 1,       // -f <file>
+    CommandLine = 2,    // -c: no unit file at all
+};
+
+// One loaded project with the variables every target of it starts from.
+struct ProjectRuntimeContext {
+    Zarn::ProjectPtr project;
+    Zarn::Context context;
+};
+
+class ZarnApplication {
+public:
+    ZarnApplication();
+    ~ZarnApplication();
+    ZarnApplication(const ZarnApplication&) = delete;
+    ZarnApplication& operator=(const ZarnApplication&) = delete;
+
+    // Fills the option fields from the program's arguments (argv[0] skipped).
+    // -h prints the usage text and ends the process with status 0.
+    void parseCommandLine(int argc, const char* const argv[]);
+
+    // The start-up and run after the options are parsed; returns the exit
+    // status. Errors leave as exceptions for the entry to report.
+    int run();
+
+    // Built-in variables, profiles and runtime contexts.
+    void addBuiltinVariables();
+    // The profile named among the positionals, before the imports are read.
+    void selectProfile();
+    // Loads the imported projects of a project, depth first; an import cycle
+    // is an error.
+    void ResolveProjectImports(const Zarn::ProjectPtr& project);
+    // Gives each positional its meaning: target, profile or assignment.
+    void applyCommandLineArguments();
+    // The runtime contexts of a project and of every project it imports.
+    void CreateProjectRuntimeContexts(const Zarn::ProjectPtr& project);
+    Zarn::Context CreateImplicitContextForProject(const Zarn::ProjectPtr& project);
+    // The runtime context of a run without a project.
+    void applyProfile();
+
+    // Tools.
+    // Makes the tool of a definition and enters it; a later definition of a
+    // name replaces an earlier one with a warning.
+    void registerTool(const Zarn::ToolRecord& record);
+    // The best-scoring registered tool for the target, or null. The map keeps
+    // the matcher.
+    Zarn::Matcher* selectBestTool(const Zarn::TargetContext& target);
+
+    // Loaders of the configuration files.
+    // Writes ".zarn_project.txt" into the current directory from the unit
+    // files below the project root; an empty name becomes the directory's.
+    void CreateProjectFile(std::string& name);
+    // Makes the registry for the per-user file and reads it; never throws.
+    void LoadRegistry();
+    // Sets the project root and, when one is found, the project file.
+    void FindProjectRoot();
+    std::shared_ptr<Zarn::Unit> ParseUnitFile(const std::filesystem::path& file);
+    std::shared_ptr<Zarn::Unit> LoadUnitFile(const std::filesystem::path& file, const Util::CiString& nameSpace);
+    void LoadProjectFile(Zarn::Project& project);
+    void LoadProjectUnits(const Zarn::ProjectPtr& project);
+    void LoadProjectTreeUnits(const Zarn::ProjectPtr& project);
+    // Records the main project in the registry and rewrites the registry file.
+    void RegisterProject();
+    // "default_basic" (type "command") and "default_no_tool" (type "no_tool").
+    void CreateStaticTools();
+    void RegisterProjectTools(const Zarn::ProjectPtr& project);
+
+    // Fields, in the order of construction.
+    std::filesystem::path projectRoot;
+    std::filesystem::path projectFile;  // empty when no project file was found
+    UnitTable unitTable;
+    Zarn::QualifiedTargetName mainTarget;
+    std::atomic<int32_t> unnamedUnitCounter{1};  // names units that declare none
+    std::filesystem::path unitFile{"zarn.txt"};
+    LoadMode loadMode = LoadMode::SearchProject;
+    std::vector<std::string> positionalArguments;
+    Zarn::ProjectPtr mainProject;
+    std::shared_ptr<ZarnRegistry> registry;
+    std::map<std::filesystem::path, std::string> loadedUnitFiles;  // unit file to unit name
+    std::map<Util::CiString, std::shared_ptr<Zarn::Matcher>> registeredTools;
+    std::map<Util::CiString, ProjectRuntimeContext> projectRuntimeContexts;  // by namespace
+    bool mainProjectUnitsLoaded = false;
+    Zarn::Context globalContext;       // the built-in variables
+    Zarn::Context commandLineContext;  // assignments given as positionals
+    Zarn::Context profileContext;      // runtime context of a run without a project
+    // The build cache object belongs here, made at the start of the build phase.
+    std::shared_ptr<Zarn::Profile> selectedProfile;
+    int verbosity = 5;
+    int jobCount = 1;
+    bool commandMode = false;
+    bool dumpFlag = false;
+    std::string listedUnit;
+    bool listUnitsFlag = false;
+    bool listProfilesFlag = false;
+    bool createProjectFlag = false;
+    bool registerFlag = false;
+    bool findCompilersFlag = false;
+    bool versionFlag = false;
+    std::string outputsFile;
+    int exactMatchWeight = 2;
+    int partialMatchWeight = 1;
+    int noMatchWeight = 0;
+
+private:
+    void ResolveProjectImports(const Zarn::ProjectPtr& project, std::vector<std::filesystem::path>& chain);
+    // Step 14: the units of the run and the main target.
+    void loadUnitsAndMainTarget();
+    // Step 16: the first listing that applies; true when one ran, with its status.
+    bool runListing(int& status);
+    // Steps 17 to 23: runtime contexts, dumps, and the build of the main target.
+    int runBuildPhase();
+    void dumpContexts() const;
+};
+
+// The name of the first entry of the project's units section, or "".
+std::string getFirstListedName(const Zarn::Project& project);
