@@ -1,0 +1,143 @@
+#include "short_path_literals.h"
+
+#include <string_view>
+
+namespace Zarn {
+
+namespace {
+
+bool isIdentifierStart(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+}
+
+bool isIdentifierChar(char c)
+{
+    return isIdentifierStart(c) || (c >= '0' && c <= '9') || c == '-';
+}
+
+// End (just past the closing `)"`) of raw content that starts at `start`, or
+// npos when it never closes. Like the lexer, a ")" not followed by a double
+// quote takes the next character with it, so the close is only found at an
+// element boundary.
+std::size_t rawContentEnd(std::string_view text, std::size_t start)
+{
+    std::size_t k = start;
+    while (k < text.size()) {
+        if (text[k] != ')') {
+            ++k;
+            continue;
+        }
+        if (k + 1 >= text.size())
+            return std::string_view::npos;
+        if (text[k + 1] == '"')
+            return k + 2;
+        k += 2;
+    }
+    return std::string_view::npos;
+}
+
+// Raw content ending in an odd run of ")" would swallow the ")" of the
+// closing sequence.
+bool closesWhereWritten(std::string_view body)
+{
+    std::size_t closing = 0;
+    for (auto it = body.rbegin(); it != body.rend() && *it == ')'; ++it)
+        ++closing;
+    return closing % 2 == 0;
+}
+
+}  // namespace
+
+std::string rewriteShortPathLiterals(const std::string& input)
+{
+    const std::string_view text(input);
+    const std::size_t n = text.size();
+    std::string out;
+    out.reserve(n + 16);
+
+    std::size_t i = 0;
+    while (i < n) {
+        const char c = text[i];
+
+        if (c == '"') {  // a quoted string; unterminated, it takes the rest
+            const std::size_t close = text.find('"', i + 1);
+            const std::size_t end = close == std::string_view::npos ? n : close + 1;
+            out.append(text.substr(i, end - i));
+            i = end;
+            continue;
+        }
+
+        if (c == '/' && i + 1 < n && text[i + 1] == '/') {
+            const std::size_t eol = text.find_first_of("\r\n", i + 2);
+            const std::size_t end = eol == std::string_view::npos ? n : eol;
+            out.append(text.substr(i, end - i));
+            i = end;
+            continue;
+        }
+
+        if (c == '/' && i + 1 < n && text[i + 1] == '*') {
+            const std::size_t close = text.find("*/", i + 2);
+            if (close != std::string_view::npos) {
+                out.append(text.substr(i, close + 2 - i));
+                i = close + 2;
+                continue;
+            }
+            out += c;  // unclosed: the lexer sees a slash and goes on after it
+            ++i;
+            continue;
+        }
+
+        if (!isIdentifierStart(c)) {
+            out += c;
+            ++i;
+            continue;
+        }
+
+        const bool quoteFollows = i + 1 < n && text[i + 1] == '"';
+        if ((c == 'R' || c == 'P') && quoteFollows) {
+            if (i + 2 < n && text[i + 2] == '(') {  // long form: copied whole
+                const std::size_t end = rawContentEnd(text, i + 3);
+                if (end != std::string_view::npos) {
+                    out.append(text.substr(i, end - i));
+                    i = end;
+                    continue;
+                }
+                out += c;  // unclosed: a one-letter identifier, then a string
+                ++i;
+                continue;
+            }
+            if (c == 'P') {
+                const std::size_t close = text.find('"', i + 2);
+                if (close == std::string_view::npos) {
+                    out.append(text.substr(i));
+                    break;
+                }
+                const std::string_view body = text.substr(i + 2, close - i - 2);
+                const bool fits = body.find_first_of("\r\n") == std::string_view::npos &&
+                                  closesWhereWritten(body);
+                if (fits) {
+                    out += "P\"(";
+                    out.append(body);
+                    out += ")\"";
+                } else {
+                    out.append(text.substr(i, close + 1 - i));
+                }
+                i = close + 1;
+                continue;
+            }
+            out += c;  // R before a plain string: an identifier
+            ++i;
+            continue;
+        }
+
+        std::size_t j = i + 1;  // an identifier: a P inside it starts nothing
+        while (j < n && isIdentifierChar(text[j]))
+            ++j;
+        out.append(text.substr(i, j - i));
+        i = j;
+    }
+    return out;
+}
+
+}  // namespace Zarn

@@ -1,0 +1,16 @@
+// The short path form P"text" that the cache and the registry writers emit,
+// turned into the form the lexer reads, P"(text)".
+#pragma once
+
+#include <string>
+
+namespace Zarn {
+
+// Rewrites every P"text" that begins a token into P"(text)". The scan follows
+// the lexer's token boundaries: quoted strings, raw and long path literals and
+// comments are copied unchanged, so a P" inside them is never touched. A short
+// form whose text holds a line break or ends in an odd run of ")" is left as
+// it is (the long form could not hold it).
+std::string rewriteShortPathLiterals(const std::string& text);
+
+}  // namespace Zarn
