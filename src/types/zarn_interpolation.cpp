@@ -157,9 +157,20 @@ std::string ExpansionState::restore(const std::string& text) const
         if (stop == std::string::npos)
             break;
         result.append(text, position, start - position);
-        std::size_t index = std::stoul(text.substr(start + 1, stop - start - 1));
-        result += protectedTexts.at(index);
-        position = stop + 1;
+        std::size_t index = 0;
+        bool isToken = stop > start + 1;
+        for (std::size_t i = start + 1; i < stop && isToken; ++i) {
+            isToken = isDigit(text[i]) && index < protectedTexts.size();
+            index = index * 10 + static_cast<std::size_t>(text[i] - '0');
+        }
+        if (isToken && index < protectedTexts.size()) {
+            result += protectedTexts[index];
+            position = stop + 1;
+        } else {
+            // Not one of ours (only possible for text that was not shielded).
+            result += tokenMarker;
+            position = start + 1;
+        }
     }
     result.append(text, position, std::string::npos);
     return result;

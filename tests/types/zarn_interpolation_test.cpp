@@ -251,6 +251,27 @@ TEST_F(InterpolationTest, RunawayCrossExpansionIsRefused)
     EXPECT_EQ(resolvedTexts("#{many}").size(), 400u);
 }
 
+TEST_F(InterpolationTest, ResolvingACopyLeavesTheOriginalUnexpanded)
+{
+    set("x", makeString("one"));
+    auto original = boundString("${x}", *context);
+    auto copy = original->deepClone();
+    dynamic_cast<Resolvable&>(*copy).setResolver(context.get());
+    EXPECT_EQ(dynamic_cast<Resolvable&>(*copy).resolve()->toString(), "one");
+    EXPECT_EQ(copy->toString(), "one");
+    EXPECT_EQ(original->toString(), "${x}");
+    EXPECT_FALSE(original->isFinal());
+}
+
+TEST(ExpansionStateTest, RestoreLeavesForeignMarkersAlone)
+{
+    ExpansionState state;
+    std::string token = state.protect("kept");
+    EXPECT_EQ(state.restore("a" + token + "b"), "akeptb");
+    EXPECT_EQ(state.restore("\x1A" "9\x1A" "x\x1A"), "\x1A" "9\x1A" "x\x1A");
+    EXPECT_EQ(state.restore(state.shield("\x1A" "0\x1A")), "\x1A" "0\x1A");
+}
+
 TEST(InterpolationWithoutResolverTest, LookupsFailInAnOrderlyWay)
 {
     std::string output =
