@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "loader/input_text.h"
 #include "loader/syntax_errors.h"
 #include "loader/visit_result.h"
 #include "loader/zarn_visitor_impl.h"
@@ -74,7 +75,7 @@ std::shared_ptr<Zarn::Unit> ZarnApplication::ParseUnitFile(const fs::path& file)
         throw Zarn::ZarnException("Unable to open file!");
 
     antlr4::ANTLRInputStream input;
-    Zarn::loadLexerInput(input, text, resolved);
+    Zarn::loadInputText(input, text, resolved.string());
     // The runtime's console listeners stay: lexical errors are only shown,
     // syntax errors are shown and counted.
     CommonLexer lexer(&input);
@@ -175,7 +176,7 @@ void ZarnApplication::LoadProjectFile(Zarn::Project& project)
         throw Zarn::NotFoundException("Project file", project.file.string());
 
     antlr4::ANTLRInputStream input;
-    Zarn::loadLexerInput(input, text, project.file);
+    Zarn::loadInputText(input, text, project.file.string());
     CommonLexer lexer(&input);
     antlr4::CommonTokenStream tokens(&lexer);
     ZarnTopParser parser(&tokens);

@@ -1,9 +1,7 @@
 #include "zarn_file_text.h"
 
 #include <fstream>
-#include <stdexcept>
-
-#include "types/zarn_exceptions.h"
+#include <utility>
 
 namespace Zarn {
 
@@ -26,17 +24,6 @@ bool readFileText(const std::filesystem::path& file, std::string& text)
         return false;
     text = std::move(data);
     return true;
-}
-
-void loadLexerInput(antlr4::ANTLRInputStream& input, const std::string& text,
-                    const std::filesystem::path& file)
-{
-    try {
-        input.load(text);
-    } catch (const std::range_error&) {
-        throw ZarnException("File '" + file.string() + "' is not valid UTF-8 text.");
-    }
-    input.name = file.string();
 }
 
 }  // namespace Zarn

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "loader/input_text.h"
 #include "loader/syntax_errors.h"
 #include "loader/visit_result.h"
 #include "loader/zarn_visitor_impl.h"
@@ -102,7 +103,7 @@ ZarnRegData parseRegistryText(const std::string& text, const fs::path& sourcePat
 {
     const std::string rewritten = Zarn::rewriteShortPathLiterals(text);
     antlr4::ANTLRInputStream input;
-    Zarn::loadLexerInput(input, rewritten, sourcePath);
+    Zarn::loadInputText(input, rewritten, sourcePath.string());
     CommonLexer lexer(&input);
     antlr4::CommonTokenStream tokens(&lexer);
     ZarnTopParser parser(&tokens);

@@ -128,7 +128,7 @@ TEST_F(LoadersTest, ParseUnitFileFailures)
         {"dir.txt", "Zarn: Unable to open file!"},
         {"socket.txt", "Zarn: Unable to open file!"},
         {"syntax.txt", "Zarn: " + work + "/syntax.txt Parsing failed due to syntax errors."},
-        {"utf8.txt", "Zarn: File '" + work + "/utf8.txt' is not valid UTF-8 text."},
+        {"utf8.txt", "Zarn: Unable to read " + work + "/utf8.txt: the text is not valid UTF-8."},
     };
     for (const auto& c : cases) {
         std::string error;
@@ -327,7 +327,7 @@ TEST_F(LoadersTest, ProjectFileFailuresLeaveTheProjectUnchanged)
         {"two-errors.txt", "std: " + work + "/two-errors.txt(2,12): '1' "},
         {"lexical.txt", "std: " + work + "/lexical.txt(2,21): token recognition error"},
         {"must.txt", "std: '!' assignment modifier is not allowed in this context."},
-        {"utf8.txt", "Zarn: File '" + work + "/utf8.txt' is not valid UTF-8 text."},
+        {"utf8.txt", "Zarn: Unable to read " + work + "/utf8.txt: the text is not valid UTF-8."},
     };
     for (const auto& c : cases) {
         Zarn::Project p;

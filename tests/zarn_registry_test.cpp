@@ -289,7 +289,7 @@ TEST(AppRegistry, LoadProblemsAreLoggedAndTheRunGoesOn)
          },
          notFound, true},
         {"invalid UTF-8", [](const Sandbox& s) { s.write(s.registryFile(), "projects { a \"/\xff\" }"); },
-         [](const Sandbox& s) { return "File '" + s.registryFile().string() + "' is not valid UTF-8 text.\n"; },
+         [](const Sandbox& s) { return "Unable to read " + s.registryFile().string() + ": the text is not valid UTF-8.\n"; },
          true},
         {"syntax error", [](const Sandbox& s) { s.write(s.registryFile(), "projects { a }"); },
          [](const Sandbox& s) { return "Unable to load registry file: " + s.registryFile().string() + "(1,13): '}' "; },
