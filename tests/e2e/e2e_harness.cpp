@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -89,7 +90,8 @@ RunResult Sandbox::run(const std::vector<std::string>& args, const fs::path& cwd
 
     std::vector<std::string> environment;
     std::vector<std::string> overrides = env;
-    overrides.push_back("HOME=" + homeDir.string());
+    if (std::none_of(env.begin(), env.end(), [](const std::string& e) { return envName(e) == "HOME"; }))
+        overrides.push_back("HOME=" + homeDir.string());
     for (char** e = environ; *e; ++e) {
         std::string entry = *e;
         bool replaced = false;
