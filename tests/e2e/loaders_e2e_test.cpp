@@ -1,0 +1,112 @@
+// The file loaders through the real program: merged units, load errors,
+// registrations that keep the registry readable, and an unusable HOME.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "e2e/e2e_harness.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using E2e::lines;
+using E2e::Sandbox;
+
+TEST(LoadersE2e, AUnitSpreadOverTwoFilesIsListedAsOne)
+{
+    Sandbox box;
+    box.write(".zarn_project.txt", "name p\nunits { app { \"a.txt\" \"more/b.txt\" } }\n");
+    box.write("a.txt", "unit app\nzed: { }\n");
+    box.write("more/b.txt", "unit APP\nalpha: { }\n");
+    const auto result = box.run({"-v", "7", "-l", "app"});
+    EXPECT_EQ(result.status, 0) << result.out;
+    EXPECT_EQ(result.out, "zed\n");  // only the first target shows at level 7
+    EXPECT_EQ(lines(box.run({"-l", "1"}).out), (std::vector<std::string>{"alpha", "zed"}));
+}
+
+TEST(LoadersE2e, LoadErrorsEndTheRunWithStatusOne)
+{
+    struct Case {
+        const char* what;
+        std::string projectFile;
+        std::string expected;  // the start of the output
+    };
+    Sandbox box;
+    const std::string work = box.work().string();
+    box.write("app.txt", "unit app\nt: { }\n");
+    fs::create_directories(box.work() / "dir.txt");
+    const Case cases[] = {
+        {"syntax error", "name p\nunits { app { \"app.txt\" }\n",
+         work + "/.zarn_project.txt(3,0): '<EOF>' "},
+        {"wrong unit", "name p\nunits { lib { \"app.txt\" } }\n",
+         "Error: Unit file '" + work + "/app.txt' declares unit 'app', but project entry expects unit 'lib'.\n"},
+        {"unit file is a directory", "name p\nunits { app { \"dir.txt\" } }\n", "Error: Unable to open file!\n"},
+        {"invalid UTF-8", "name p\xc0\n", "Error: Unable to read " + work + "/.zarn_project.txt: "},
+    };
+    for (const auto& c : cases) {
+        box.write(".zarn_project.txt", c.projectFile);
+        const auto result = box.run({"-u"});
+        EXPECT_EQ(result.status, 1) << c.what;
+        EXPECT_EQ(result.out.rfind(c.expected, 0), 0u) << c.what << ": " << result.out;
+    }
+}
+
+// Registering keeps every other entry readable: tool variables keep their
+// "!" and "^", and lists of strings are not mistaken for short paths.
+TEST(LoadersE2e, RegisteringKeepsTheToolsOfTheRegistry)
+{
+    Sandbox box;
+    box.write(".zarn_project.txt", "name demo\nunits { app { \"app.txt\" } }\n");
+    box.write("app.txt", "unit app\nt: { }\n");
+    const std::string tools = "tools {\n"
+                              "  gcc {\n"
+                              "    tool_type = \"gnu-gcc\"\n"
+                              "    !cc = P\"/usr/bin/gcc\"\n"
+                              "    ^out = \"a.out\"\n"
+                              "    flags = [ \"-DAPP\", \"-O2\" ]\n"
+                              "  }\n"
+                              "}\n";
+    box.write(box.registryFile(), tools);
+    const auto result = box.run({"-r"});
+    EXPECT_EQ(result.status, 0) << result.out;
+    EXPECT_EQ(box.read(box.registryFile()),
+              "projects {\n  demo \"" + (box.work() / ".zarn_project.txt").string() + "\"\n}\n\n" + tools);
+}
+
+TEST(LoadersE2e, AProjectWithoutANameIsNotRegistered)
+{
+    Sandbox box;
+    box.write(".zarn_project.txt", "units { app { \"app.txt\" } }\n");
+    box.write("app.txt", "unit app\nt: { }\n");
+    const auto result = box.run({"-r"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "Error: Project file '" + (box.work() / ".zarn_project.txt").string() +
+                              "' gives the project name '', which is not a valid identifier; "
+                              "the project cannot be registered.\n");
+    EXPECT_EQ(box.read(box.registryFile()), "");
+}
+
+// HOME below a regular file: the registry cannot exist, the run goes on
+// without it, and only a registration fails.
+TEST(LoadersE2e, AnUnusableHomeOnlyStopsRegistration)
+{
+    Sandbox box;
+    box.write(".zarn_project.txt", "name demo\nunits { app { \"app.txt\" } }\n");
+    box.write("app.txt", "unit app\nt: { }\n");
+    box.write("plain", "x");
+    const std::vector<std::string> env = {"HOME=" + (box.work() / "plain" / "home").string()};
+
+    const auto listing = box.run({"-u"}, {}, env);
+    EXPECT_EQ(listing.status, 0);
+    EXPECT_EQ(listing.out.rfind("Unable to load registry file: ", 0), 0u) << listing.out;
+    EXPECT_EQ(lines(listing.out).back(), "app");
+
+    const auto registration = box.run({"-r"}, {}, env);
+    EXPECT_EQ(registration.status, 1);
+    EXPECT_NE(registration.out.find("filesystem error"), std::string::npos) << registration.out;
+}
+
+}  // namespace
