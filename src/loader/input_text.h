@@ -10,15 +10,22 @@
 
 namespace Zarn {
 
+// Blocks and lists nested deeper than this are refused: the parser and the
+// visitor recurse once per level and would exhaust the stack long before
+// a real file gets near it.
+constexpr std::size_t maxNestingDepth = 256;
+
 // True when the text is well-formed UTF-8: no stray or missing continuation
 // bytes, no overlong forms, no surrogates, nothing above U+10FFFF.
 bool isValidUtf8(std::string_view text);
 
 // Replaces the stream's content with the text (a leading UTF-8 byte-order
 // mark is skipped). Text that is not valid UTF-8 throws ZarnException
-// "Unable to read <sourceName>: the text is not valid UTF-8." The check is
+// "Unable to read <sourceName>: the text is not valid UTF-8." (the check is
 // ours because the runtime throws for some bad bytes and silently drops a
-// bad tail.
+// bad tail); text nested deeper than maxNestingDepth throws ZarnException
+// "Unable to read <sourceName>: blocks and lists are nested deeper than 256
+// levels." Syntax errors are left to the parse.
 void loadInputText(antlr4::ANTLRInputStream& input, std::string_view text, const std::string& sourceName);
 
 // The same for the whole rest of a stream. Stream errors pass through.

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "loader/assignment_text.h"
+#include "loader/input_text.h"
 #include "types/zarn_exceptions.h"
 #include "types/zarn_path_string.h"
 #include "types/zarn_value_types.h"
@@ -97,4 +98,28 @@ TEST(AssignmentText, InvalidUtf8IsTheModelsError)
 {
     EXPECT_EQ(failure("a = \"caf\xE9\""), "Zarn: Unable to read assignment: the text is not valid UTF-8.");
     EXPECT_EQ(parseAssignmentText("a = \"caf\xC3\xA9\"", ".").value->toString(), "caf\xC3\xA9");
+}
+
+TEST(AssignmentText, DeepestAllowedNestingParsesAndVisits)
+{
+    const std::size_t depth = Zarn::maxNestingDepth;
+    std::string lists = "a = ";
+    std::string blocks = "a = ";
+    std::string indexes = "a = x";
+    for (std::size_t i = 0; i < depth; ++i) {
+        lists += "[";
+        blocks += "{ b = ";
+        indexes += "[x";
+    }
+    blocks += "1";
+    for (std::size_t i = 0; i < depth; ++i) {
+        lists += "]";
+        blocks += "}";
+        indexes += "]";
+    }
+    EXPECT_EQ(parseAssignmentText(lists, ".").value->typeName(), "ZarnList");
+    EXPECT_EQ(parseAssignmentText(blocks, ".").value->typeName(), "ZarnContext");
+    EXPECT_EQ(parseAssignmentText(indexes, ".").value->typeName(), "ZarnString");
+    EXPECT_EQ(failure(lists.substr(0, 4) + "[" + lists.substr(4)),
+              "Zarn: Unable to read assignment: blocks and lists are nested deeper than 256 levels.");
 }

@@ -56,3 +56,35 @@ TEST(InputText, InvalidTextNamesTheSource)
         EXPECT_EQ(error.getMessage(), "Unable to read /p/zarn.txt: the text is not valid UTF-8.");
     }
 }
+
+namespace {
+
+// Text nested `levels` deep through the given opener and closer.
+std::string nested(std::size_t levels, const std::string& open, const std::string& close)
+{
+    std::string text;
+    for (std::size_t i = 0; i < levels; ++i)
+        text += open;
+    for (std::size_t i = 0; i < levels; ++i)
+        text += close;
+    return text;
+}
+
+}  // namespace
+
+TEST(InputText, NestingDepthIsLimited)
+{
+    const std::size_t limit = Zarn::maxNestingDepth;
+    antlr4::ANTLRInputStream input;
+    Zarn::loadInputText(input, nested(limit, "[", "]"), "x");
+    // Brackets inside strings and comments do not count; closers do.
+    Zarn::loadInputText(input, "\"" + nested(limit + 1, "{", "") + "\" /* [[[ */" + nested(3, "{", "}"), "x");
+    Zarn::loadInputText(input, nested(limit, "[", "]") + nested(limit, "{", "}"), "x");
+    try {
+        Zarn::loadInputText(input, "a = " + nested(limit / 2, "[", "") + nested(limit / 2 + 1, "{", ""), "/p/zarn.txt");
+        FAIL() << "deep text accepted";
+    } catch (const Zarn::ZarnException& error) {
+        EXPECT_EQ(error.getMessage(),
+                  "Unable to read /p/zarn.txt: blocks and lists are nested deeper than 256 levels.");
+    }
+}
