@@ -1,0 +1,465 @@
+#include "zarn_build_cache_file.h"
+
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <sstream>
+#include <system_error>
+
+#include "loader/assignment_text.h"
+#include "short_path_literals.h"
+#include "types/zarn_log.h"
+#include "zarn_cache_values.h"
+
+namespace Zarn {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::size_t readChunk = 64 * 1024;
+constexpr uint64_t reserveBound = 1024;
+
+// Bytes left between the read position and the end; the largest number when
+// the stream cannot tell.
+uint64_t remainingBytes(std::istream& in)
+{
+    const std::istream::pos_type position = in.tellg();
+    if (position == std::istream::pos_type(-1))
+        return std::numeric_limits<uint64_t>::max();
+    in.seekg(0, std::ios::end);
+    const std::istream::pos_type end = in.tellg();
+    in.seekg(position);
+    if (end == std::istream::pos_type(-1) || end < position)
+        return std::numeric_limits<uint64_t>::max();
+    return static_cast<uint64_t>(end - position);
+}
+
+// A count of elements that follow; each takes at least one byte.
+bool readCount(std::istream& in, uint64_t& count)
+{
+    return readCacheNumber(in, count) && count <= remainingBytes(in);
+}
+
+bool parseDigits(const std::string& word, uint64_t& number)
+{
+    if (word.empty())
+        return false;
+    number = 0;
+    for (char c : word) {
+        if (c < '0' || c > '9')
+            return false;
+        const uint64_t digit = static_cast<uint64_t>(c - '0');
+        if (number > (std::numeric_limits<uint64_t>::max() - digit) / 10)
+            return false;
+        number = number * 10 + digit;
+    }
+    return true;
+}
+
+const char* fallbackOperator(uint64_t type)
+{
+    switch (type) {
+    case Assignment::Set:
+        return "=";
+    case Assignment::Append:
+        return "+=";
+    case Assignment::SetIfUnset:
+        return "?=";
+    case Assignment::Declare:
+        return ":";
+    default:
+        return nullptr;
+    }
+}
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// "name <operator>" with only blanks after it: an assignment without value.
+bool readValuelessItem(const std::string& text, uint64_t type, uint32_t flags, Assignment& assignment)
+{
+    const char* op = fallbackOperator(type);
+    if (!op)
+        return false;
+    const std::size_t at = text.find(op);
+    if (at == std::string::npos)
+        return false;
+    std::size_t first = 0;
+    std::size_t last = at;
+    while (first < last && isBlank(text[first]))
+        ++first;
+    while (last > first && isBlank(text[last - 1]))
+        --last;
+    if (first == last)
+        return false;
+    const std::string rest = text.substr(at + std::char_traits<char>::length(op));
+    if (!std::all_of(rest.begin(), rest.end(), isBlank))
+        return false;
+    assignment = Assignment(text.substr(first, last - first), nullptr,
+                            static_cast<Assignment::AssignType>(type), flags);
+    return true;
+}
+
+bool isRecordWritable(const CacheRecordSnapshot& record)
+{
+    for (const auto& [fingerprint, recipe] : record.recipes) {
+        for (const RecipeInput& input : recipe.inputs) {
+            if (!isCacheWritable(input.input))
+                return false;
+            if (input.intermediate.value && !isCacheWritable(input.intermediate))
+                return false;
+        }
+        for (const Assignment& output : recipe.outputs)
+            if (!isCacheWritable(output))
+                return false;
+    }
+    for (const Assignment& assignment : record.environment)
+        if (!isCacheWritable(assignment))
+            return false;
+    return true;
+}
+
+void writeNumber(std::ostream& out, uint64_t number)
+{
+    out << number << '\n';
+}
+
+bool writeItems(std::ostream& out, const std::vector<Assignment>& items)
+{
+    writeNumber(out, items.size());
+    for (const Assignment& item : items)
+        if (!writeCacheItem(out, item))
+            return false;
+    return true;
+}
+
+bool writeRecord(std::ostream& out, const CacheRecordSnapshot& record)
+{
+    if (!writeLengthPrefixedString(out, record.key))
+        return false;
+    writeNumber(out, record.recipes.size());
+    for (const RecipeIO* recipe : collectMapValues(record.recipes)) {
+        writeNumber(out, recipe->inputs.size());
+        for (const RecipeInput& input : recipe->inputs) {
+            if (!writeCacheItem(out, input.input))
+                return false;
+            const bool hasIntermediate = input.intermediate.value != nullptr;
+            writeNumber(out, hasIntermediate ? 1 : 0);
+            if (hasIntermediate && !writeCacheItem(out, input.intermediate))
+                return false;
+        }
+        if (!writeItems(out, recipe->outputs))
+            return false;
+    }
+    return writeItems(out, record.environment);
+}
+
+// Reads the records; the first defect names its element.
+class RecordReader {
+public:
+    RecordReader(std::istream& in, int version, const AssignmentTextParser& parse)
+        : in(in), version(version), parse(parse)
+    {
+    }
+
+    // The name of the element that failed, or nullptr.
+    const char* read(uint64_t count, RuntimeRecordMap& records)
+    {
+        records.reserve(std::min(count, reserveBound));
+        for (uint64_t r = 0; r < count; ++r) {
+            std::string key;
+            if (!readLengthPrefixedString(in, key))
+                return "record key";
+            auto record = std::make_shared<RuntimeRecord>();
+            if (const char* failed = readRecipes(record->recipes))
+                return failed;
+            if (const char* failed = readEnvironment(record->environment))
+                return failed;
+            // A later record of an equal key replaces the earlier one.
+            records.erase(Util::CiString(key));
+            records.emplace(Util::CiString(std::move(key)), std::move(record));
+        }
+        return nullptr;
+    }
+
+private:
+    const char* readRecipes(InputFingerprintMap& recipes)
+    {
+        uint64_t recipeCount = 0;
+        if (!readCount(in, recipeCount))
+            return "recipe count";
+        for (uint64_t i = 0; i < recipeCount; ++i) {
+            RecipeIO recipe;
+            if (const char* failed = readInputs(recipe.inputs))
+                return failed;
+            uint64_t outputCount = 0;
+            if (!readCount(in, outputCount))
+                return "outputs count";
+            recipe.outputs.reserve(std::min(outputCount, reserveBound));
+            for (uint64_t o = 0; o < outputCount; ++o) {
+                Assignment output;
+                if (!readCacheItem(in, output, parse))
+                    return "output assignment";
+                recipe.outputs.push_back(std::move(output));
+            }
+            const uint64_t fingerprint = fingerprintInputs(recipe);
+            recipes.insert(fingerprint, std::move(recipe));
+        }
+        return nullptr;
+    }
+
+    const char* readInputs(std::vector<RecipeInput>& inputs)
+    {
+        uint64_t inputCount = 0;
+        if (!readCount(in, inputCount))
+            return "inputs count";
+        inputs.reserve(std::min(inputCount, reserveBound));
+        for (uint64_t i = 0; i < inputCount; ++i) {
+            RecipeInput input;
+            if (!readCacheItem(in, input.input, parse))
+                return "input assignment";
+            if (version >= 5) {
+                uint64_t flag = 0;
+                if (!readCacheNumber(in, flag) || flag > 1)
+                    return "input intermediate flag";
+                if (flag == 1 && !readCacheItem(in, input.intermediate, parse))
+                    return "input intermediate assignment";
+            }
+            inputs.push_back(std::move(input));
+        }
+        return nullptr;
+    }
+
+    const char* readEnvironment(std::vector<Assignment>& environment)
+    {
+        uint64_t count = 0;
+        if (!readCount(in, count))
+            return "env/context count";
+        environment.reserve(std::min(count, reserveBound));
+        for (uint64_t e = 0; e < count; ++e) {
+            Assignment item;
+            if (!readCacheItem(in, item, parse))
+                return "env/context assignment";
+            environment.push_back(std::move(item));
+        }
+        if (version == 3)  // V3 environments are not comparable with today's
+            environment.clear();
+        return nullptr;
+    }
+
+    std::istream& in;
+    int version;
+    const AssignmentTextParser& parse;
+};
+
+}  // namespace
+
+bool writeLengthPrefixedString(std::ostream& out, const std::string& text)
+{
+    out << text.size() << '\n';
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    out << '\n';
+    return static_cast<bool>(out);
+}
+
+bool readCacheNumber(std::istream& in, uint64_t& number)
+{
+    std::string line;
+    if (!std::getline(in, line))
+        return false;
+    std::size_t i = 0;
+    while (i < line.size() && std::isspace(static_cast<unsigned char>(line[i])))
+        ++i;
+    const std::size_t start = i;
+    while (i < line.size() && line[i] >= '0' && line[i] <= '9')
+        ++i;
+    return parseDigits(line.substr(start, i - start), number);
+}
+
+bool readLengthPrefixedString(std::istream& in, std::string& text)
+{
+    uint64_t length = 0;
+    if (!readCacheNumber(in, length) || length >= remainingBytes(in))
+        return false;
+    text.clear();
+    // Grown as the bytes arrive, never allocated from the count alone.
+    while (text.size() < length) {
+        const std::size_t chunk = static_cast<std::size_t>(std::min<uint64_t>(length - text.size(), readChunk));
+        const std::size_t offset = text.size();
+        text.resize(offset + chunk);
+        in.read(&text[offset], static_cast<std::streamsize>(chunk));
+        if (static_cast<std::size_t>(in.gcount()) != chunk)
+            return false;
+    }
+    char end = 0;
+    return static_cast<bool>(in.get(end)) && end == '\n';
+}
+
+bool writeCacheItem(std::ostream& out, const Assignment& assignment)
+{
+    out << "A " << static_cast<uint32_t>(assignment.type) << ' ' << assignment.flags << '\n';
+    return writeLengthPrefixedString(out, cacheAssignmentText(assignment));
+}
+
+bool readCacheItem(std::istream& in, Assignment& assignment, const AssignmentTextParser& parse)
+{
+    std::string line;
+    if (!std::getline(in, line))
+        return false;
+    std::istringstream words(line);
+    std::string marker, typeWord, flagsWord, extra;
+    if (!(words >> marker >> typeWord >> flagsWord) || marker != "A" || (words >> extra))
+        return false;
+    uint64_t type = 0;
+    uint64_t flags = 0;
+    if (!parseDigits(typeWord, type) || !parseDigits(flagsWord, flags) || !fallbackOperator(type) ||
+        flags > std::numeric_limits<uint32_t>::max())
+        return false;
+
+    std::string text;
+    if (!readLengthPrefixedString(in, text))
+        return false;
+    try {
+        Assignment parsed = parse(rewriteShortPathLiterals(text), ".");
+        assignment = Assignment(std::move(parsed.name), std::move(parsed.value),
+                                static_cast<Assignment::AssignType>(type), static_cast<uint32_t>(flags));
+        return true;
+    } catch (...) {
+        // Not an assignment with a value; it may still be one without.
+    }
+    return readValuelessItem(text, type, static_cast<uint32_t>(flags), assignment);
+}
+
+std::optional<RuntimeRecordMap> readCacheRecords(std::istream& in, const std::string& fileName,
+                                                 const AssignmentTextParser& parse)
+{
+    std::string header;
+    if (!std::getline(in, header)) {
+        logMessage(LogLevel::Warning, "Cache file '{}' has invalid header. Starting with empty cache.\n", fileName);
+        return std::nullopt;
+    }
+    int version = 0;
+    if (header == "ZARN_CACHE_V5")
+        version = 5;
+    else if (header == "ZARN_CACHE_V4")
+        version = 4;
+    else if (header == "ZARN_CACHE_V3")
+        version = 3;
+    else {
+        logMessage(LogLevel::Warning, "Cache file '{}' has unsupported header '{}'. Starting with empty cache.\n",
+                   fileName, header);
+        return std::nullopt;
+    }
+
+    uint64_t count = 0;
+    if (!readCount(in, count)) {
+        logMessage(LogLevel::Warning, "Cache file '{}' has invalid records count. Starting with empty cache.\n",
+                   fileName);
+        return std::nullopt;
+    }
+    RuntimeRecordMap records;
+    if (const char* failed = RecordReader(in, version, parse).read(count, records)) {
+        logMessage(LogLevel::Warning, "Cache file '{}' is malformed ({}). Starting with empty cache.\n", fileName,
+                   failed);
+        return std::nullopt;
+    }
+    return records;
+}
+
+bool writeCacheRecords(std::ostream& out, const std::vector<CacheRecordSnapshot>& records)
+{
+    std::vector<const CacheRecordSnapshot*> writable;
+    writable.reserve(records.size());
+    for (const CacheRecordSnapshot& record : records) {
+        if (isRecordWritable(record))
+            writable.push_back(&record);
+        else
+            logMessage(LogLevel::Debug, "Cache record for '{}' holds a value without literal form; not kept.\n",
+                       record.key);
+    }
+    out << "ZARN_CACHE_V5\n";
+    writeNumber(out, writable.size());
+    for (const CacheRecordSnapshot* record : writable)
+        if (!writeRecord(out, *record))
+            return false;
+    return static_cast<bool>(out);
+}
+
+void loadCacheFile(RuntimeCache& cache, const AssignmentTextParser& parse)
+{
+    std::ifstream file(cache.cacheFile, std::ios::in | std::ios::binary);
+    if (!file.is_open()) {
+        cache.clear();
+        return;
+    }
+    std::string content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    if (file.bad()) {
+        cache.clear();
+        return;
+    }
+    std::istringstream in(std::move(content), std::ios::in | std::ios::binary);
+    std::optional<RuntimeRecordMap> records = readCacheRecords(in, cache.cacheFile.string(), parse);
+    if (records)
+        cache.replaceRecords(std::move(*records));
+    else
+        cache.clear();
+}
+
+void loadCacheFile(RuntimeCache& cache)
+{
+    loadCacheFile(cache, [](const std::string& text, const fs::path& baseDirectory) {
+        return parseAssignmentText(text, baseDirectory);
+    });
+}
+
+void saveCacheFile(RuntimeCache& cache)
+{
+    const std::vector<CacheRecordSnapshot> records = cache.snapshot();
+    const fs::path& target = cache.cacheFile;
+    fs::path temporary = target;
+    temporary += ".tmp";
+
+    const fs::path directory = target.parent_path();
+    if (!directory.empty()) {
+        std::error_code error;
+        fs::create_directories(directory, error);
+        if (error) {
+            logMessage(LogLevel::Error, "Unable to create cache directory '{}': {}\n", directory.string(),
+                       error.message());
+            return;
+        }
+    }
+
+    std::ofstream out(temporary, std::ios::out | std::ios::binary | std::ios::trunc);
+    if (!out.is_open()) {
+        logMessage(LogLevel::Error, "Unable to open cache file '{}' for writing.\n", temporary.string());
+        return;
+    }
+    if (!writeCacheRecords(out, records))
+        return;  // the temporary file stays; the cache file is untouched
+    out.flush();
+    if (out)
+        out.close();
+    if (!out) {
+        logMessage(LogLevel::Error, "Unable to flush cache file '{}'.\n", temporary.string());
+        return;
+    }
+
+    std::error_code error;
+    fs::rename(temporary, target, error);
+    if (!error)
+        return;
+    std::error_code removeError;
+    fs::remove(target, removeError);
+    fs::rename(temporary, target, error);
+    if (error)
+        logMessage(LogLevel::Error, "Unable to replace cache file '{}' with '{}': {}\n", target.string(),
+                   temporary.string(), error.message());
+}
+
+}  // namespace Zarn

@@ -1,0 +1,209 @@
+#include "zarn_cache_values.h"
+
+#include <array>
+#include <filesystem>
+#include <system_error>
+#include <typeinfo>
+
+#include "types/zarn_value_types.h"
+
+namespace Zarn {
+
+namespace {
+
+const char* cacheOperatorText(uint32_t type)
+{
+    switch (type) {
+    case Assignment::Set:
+        return " = ";
+    case Assignment::Append:
+        return " += ";
+    case Assignment::SetIfUnset:
+        return " ?= ";
+    case Assignment::Declare:
+        return " : ";
+    default:
+        return "";
+    }
+}
+
+bool containsContext(const ZarnValue& value)
+{
+    if (dynamic_cast<const ZarnContext*>(&value))
+        return true;
+    if (const auto* list = dynamic_cast<const ZarnList*>(&value)) {
+        for (const ZarnValuePtr& member : list->getMembers())
+            if (member && containsContext(*member))
+                return true;
+    }
+    return false;
+}
+
+// One assignment inside a block: the grammar has no " : " operator there, so
+// a declaration is the bare name and any other value takes its operator.
+std::string blockItemText(const Assignment& assignment)
+{
+    std::string text = assignment.flags == Assignment::OutputFlag ? "^" : "";
+    text += assignment.name;
+    if (!assignment.value)
+        return text;
+    switch (assignment.type) {
+    case Assignment::Append:
+        text += " += ";
+        break;
+    case Assignment::SetIfUnset:
+        text += " ?= ";
+        break;
+    default:
+        text += " = ";
+        break;
+    }
+    return text + cacheLiteral(*assignment.value);
+}
+
+bool isValueWritable(const ZarnValuePtr& value)
+{
+    if (!value)
+        return true;
+    if (const auto* context = dynamic_cast<const ZarnContext*>(value.get())) {
+        if (!context->getContext())
+            return false;
+        for (const auto& [name, assignment] : context->getContext()->variables)
+            if (!isIdentifierName(assignment.name) || !isValueWritable(assignment.value))
+                return false;
+        return true;
+    }
+    if (const auto* list = dynamic_cast<const ZarnList*>(value.get())) {
+        for (const ZarnValuePtr& member : list->getMembers())
+            if (!member || !isValueWritable(member))
+                return false;
+        return true;
+    }
+    return value->hasLiteralForm();
+}
+
+bool pathsEqual(const ZarnPathString& a, const ZarnPathString& b)
+{
+    const std::filesystem::path left = a.fullPath();
+    const std::filesystem::path right = b.fullPath();
+    if (left.lexically_normal() == right.lexically_normal())
+        return true;
+    std::error_code error;
+    const bool same = std::filesystem::equivalent(left, right, error);
+    return !error && same;
+}
+
+bool valuesEqual(const ZarnValue& a, const ZarnValue& b)
+{
+    const auto* pathA = dynamic_cast<const ZarnPathString*>(&a);
+    const auto* pathB = dynamic_cast<const ZarnPathString*>(&b);
+    if (pathA || pathB)
+        return pathA && pathB && pathsEqual(*pathA, *pathB);
+
+    const auto* stringA = dynamic_cast<const ZarnBaseString*>(&a);
+    const auto* stringB = dynamic_cast<const ZarnBaseString*>(&b);
+    if (stringA || stringB)
+        return stringA && stringB && stringA->toString() == stringB->toString();
+
+    const auto* intA = dynamic_cast<const ZarnInt*>(&a);
+    const auto* intB = dynamic_cast<const ZarnInt*>(&b);
+    if (intA || intB)
+        return intA && intB && intA->getValue() == intB->getValue();
+
+    const auto* listA = dynamic_cast<const ZarnList*>(&a);
+    const auto* listB = dynamic_cast<const ZarnList*>(&b);
+    if (listA || listB) {
+        if (!listA || !listB || listA->size() != listB->size())
+            return false;
+        for (std::size_t i = 0; i < listA->size(); ++i)
+            if (!cacheValuesEqual(listA->getMembers()[i], listB->getMembers()[i]))
+                return false;
+        return true;
+    }
+
+    const auto* contextA = dynamic_cast<const ZarnContext*>(&a);
+    const auto* contextB = dynamic_cast<const ZarnContext*>(&b);
+    if (contextA || contextB)
+        return contextA && contextB && cacheLiteral(a) == cacheLiteral(b);
+
+    return typeid(a) == typeid(b) && a.toString() == b.toString();
+}
+
+}  // namespace
+
+bool isIdentifierName(const std::string& name)
+{
+    static const std::array<const char*, 8> keywords = {"unit",     "if",       "import", "units",
+                                                       "profiles", "projects", "tools",  "name"};
+    if (name.empty())
+        return false;
+    auto isStart = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; };
+    if (!isStart(name[0]))
+        return false;
+    for (char c : name)
+        if (!isStart(c) && !(c >= '0' && c <= '9') && c != '-')
+            return false;
+    for (const char* keyword : keywords)
+        if (name == keyword)
+            return false;
+    return true;
+}
+
+std::string cacheLiteral(const ZarnValue& value)
+{
+    if (!containsContext(value))
+        return value.toLiteral();
+    if (const auto* context = dynamic_cast<const ZarnContext*>(&value)) {
+        std::string text = "{";
+        if (context->getContext())
+            for (const auto& [name, assignment] : context->getContext()->variables)
+                text += " " + blockItemText(assignment);
+        return text + " }";
+    }
+    // A list holding a context: the list's own layout, "[ a, b ]".
+    const auto& members = static_cast<const ZarnList&>(value).getMembers();
+    if (members.empty())
+        return "[]";
+    std::string text = "[";
+    for (const ZarnValuePtr& member : members)
+        text += " " + (member ? cacheLiteral(*member) : std::string()) + ",";
+    text.back() = ' ';
+    return text + "]";
+}
+
+std::string cacheAssignmentText(const Assignment& assignment)
+{
+    if (assignment.type == Assignment::Declare && !assignment.value)
+        return assignment.name;
+    std::string text = assignment.name;
+    text += cacheOperatorText(assignment.type);
+    if (assignment.value)
+        text += cacheLiteral(*assignment.value);
+    return text;
+}
+
+bool isCacheWritable(const Assignment& assignment)
+{
+    return isIdentifierName(assignment.name) && isValueWritable(assignment.value);
+}
+
+bool cacheValuesEqual(const ZarnValuePtr& a, const ZarnValuePtr& b)
+{
+    if (a == b)
+        return true;
+    if (!a || !b)
+        return false;
+    try {
+        return valuesEqual(*a, *b);
+    } catch (...) {
+        // A value that cannot even be inspected is no match: rebuild.
+        return false;
+    }
+}
+
+bool cacheAssignmentsEqual(const Assignment& a, const Assignment& b)
+{
+    return Util::ciEqual(a.name, b.name) && cacheValuesEqual(a.value, b.value);
+}
+
+}  // namespace Zarn

@@ -1,0 +1,371 @@
+#include "zarn_build_cache_file.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "build_test_support.h"
+#include "loader/assignment_text.h"
+#include "zarn_cache_values.h"
+
+using namespace BuildTestSupport;
+namespace fs = std::filesystem;
+
+namespace {
+
+const Zarn::AssignmentTextParser parser = [](const std::string& text, const fs::path& base) {
+    return parseAssignmentText(text, base);
+};
+
+Zarn::RuntimeRecordPtr recordOf(Zarn::RecipeIO recipe, std::vector<Zarn::Assignment> environment)
+{
+    auto record = std::make_shared<Zarn::RuntimeRecord>();
+    const uint64_t fingerprint = Zarn::fingerprintInputs(recipe);
+    record->recipes.insert(fingerprint, std::move(recipe));
+    record->environment = std::move(environment);
+    return record;
+}
+
+Zarn::CacheRecordSnapshot snapshotOf(const std::string& key, const Zarn::RuntimeRecordPtr& record)
+{
+    return Zarn::CacheRecordSnapshot{key, record->recipes, record->environment};
+}
+
+// The record of a "command" target gen of unit demo.
+Zarn::RuntimeRecordPtr genRecord()
+{
+    return recordOf(Zarn::RecipeIO{{Zarn::RecipeInput{set("day", str("6")), {}, false}},
+                                   {output("out", path("/t/p/out.txt"))}},
+                    {set("cmdline", str("echo generated > out.txt")), set("cwd", str("/t/p"))});
+}
+
+const char* const genFile =
+    "ZARN_CACHE_V5\n1\n9\ndemo::gen\n1\n1\nA 1 0\n9\nday = \"6\"\n0\n1\nA 1 1\n21\nout = P\"/t/p/out.txt\"\n"
+    "2\nA 1 0\n36\ncmdline = \"echo generated > out.txt\"\nA 1 0\n12\ncwd = \"/t/p\"\n";
+
+std::optional<Zarn::RuntimeRecordMap> readText(const std::string& text, std::string* log = nullptr)
+{
+    std::optional<Zarn::RuntimeRecordMap> records;
+    const std::string out = captureOutput(LogLevel::Warning, [&] {
+        std::istringstream in(text);
+        records = Zarn::readCacheRecords(in, "C", parser);
+    });
+    if (log)
+        *log = out;
+    return records;
+}
+
+std::string writeText(const std::vector<Zarn::CacheRecordSnapshot>& records)
+{
+    std::ostringstream out;
+    EXPECT_TRUE(Zarn::writeCacheRecords(out, records));
+    return out.str();
+}
+
+TEST(CacheNumber, ReadsLikeAnUnsignedDecimal)
+{
+    struct Case {
+        const char* text;
+        bool ok;
+        uint64_t value;
+    };
+    const Case cases[] = {
+        {"12\n", true, 12},       {"  7\n", true, 7},   {"12abc\n", true, 12},
+        {"18446744073709551615\n", true, 18446744073709551615ULL},
+        {"18446744073709551616\n", false, 0},           {"-1\n", false, 0},
+        {"+1\n", false, 0},       {"\n", false, 0},     {"x\n", false, 0},
+        {"", false, 0},
+    };
+    for (const Case& c : cases) {
+        std::istringstream in(c.text);
+        uint64_t value = 0;
+        EXPECT_EQ(Zarn::readCacheNumber(in, value), c.ok) << c.text;
+        if (c.ok) {
+            EXPECT_EQ(value, c.value) << c.text;
+        }
+    }
+}
+
+TEST(CacheString, RoundTripsBytesAndRefusesBadLengths)
+{
+    std::stringstream stream;
+    ASSERT_TRUE(Zarn::writeLengthPrefixedString(stream, "two\nlines"));
+    EXPECT_EQ(stream.str(), "9\ntwo\nlines\n");
+    std::string text;
+    ASSERT_TRUE(Zarn::readLengthPrefixedString(stream, text));
+    EXPECT_EQ(text, "two\nlines");
+
+    for (const char* bad : {"4\nabc\n", "2\nabc\n", "3\nabc", "99999999999\nabc\n", "-3\nabc\n"}) {
+        std::istringstream in(bad);
+        EXPECT_FALSE(Zarn::readLengthPrefixedString(in, text)) << bad;
+    }
+}
+
+TEST(CacheItem, TakesOperatorAndFlagsFromTheLine)
+{
+    std::stringstream stream;
+    ASSERT_TRUE(Zarn::writeCacheItem(stream, Zarn::Assignment("x", str("v"), Zarn::Assignment::Append, 1)));
+    EXPECT_EQ(stream.str(), "A 2 1\n8\nx += \"v\"\n");
+
+    std::istringstream in("A 3 2\n5\nx = 1\n");
+    Zarn::Assignment item;
+    ASSERT_TRUE(Zarn::readCacheItem(in, item, parser));
+    EXPECT_EQ(item.name, "x");
+    EXPECT_EQ(item.type, Zarn::Assignment::SetIfUnset);
+    EXPECT_EQ(item.flags, 2u);
+    EXPECT_EQ(item.value->toString(), "1");
+}
+
+TEST(CacheItem, ShortPathLiteralsReadBackAsPaths)
+{
+    std::istringstream in("A 1 0\n21\nout = P\"/t/p/out.txt\"\n");
+    Zarn::Assignment item;
+    ASSERT_TRUE(Zarn::readCacheItem(in, item, parser));
+    EXPECT_TRUE(Zarn::cacheValuesEqual(item.value, path("/t/p/out.txt")));
+}
+
+TEST(CacheItem, ValuelessTextReadsThroughTheFallback)
+{
+    struct Case {
+        const char* text;
+        bool ok;
+    };
+    const Case cases[] = {
+        {"A 1 0\n4\nx = \n", true},   {"A 2 0\n5\nx += \n", true},  {"A 1 0\n7\nx = \t\r\n\n", true},
+        {"A 1 0\n5\nx = [\n", false}, {"A 1 0\n2\n= \n", false},    {"A 2 0\n4\nx = \n", false},
+        {"A 5 0\n5\nx = 1\n", false}, {"B 1 0\n5\nx = 1\n", false}, {"A 1\n5\nx = 1\n", false},
+        {"A 1 0 9\n5\nx = 1\n", false}, {"A -1 0\n5\nx = 1\n", false},
+    };
+    for (const Case& c : cases) {
+        std::istringstream in(c.text);
+        Zarn::Assignment item;
+        const bool ok = Zarn::readCacheItem(in, item, parser);
+        EXPECT_EQ(ok, c.ok) << c.text;
+        if (ok && c.ok) {
+            EXPECT_EQ(item.name, "x") << c.text;
+            EXPECT_FALSE(item.value) << c.text;
+        }
+    }
+}
+
+TEST(CacheFileFormat, WritesTheV5Layout)
+{
+    EXPECT_EQ(writeText({snapshotOf("demo::gen", genRecord())}), genFile);
+}
+
+TEST(CacheFileFormat, V5RoundTripKeepsIntermediatesPathsBlocksAndQuotedLists)
+{
+    auto record = recordOf(
+        Zarn::RecipeIO{{Zarn::RecipeInput{set("src", path("/p/a.c")), set("src", path("/p/a.o")), false},
+                        Zarn::RecipeInput{set("defs", list({str("USE_HTTP"), str("x")})), {}, false},
+                        Zarn::RecipeInput{set("gen", block({output("out", path("/p/g.txt"))})), {}, false}},
+                       {output("binary", path("/p/app"))}},
+        {set("cmdline", str("cc"))});
+    const std::string text = writeText({snapshotOf("demo::app", record)});
+    auto records = readText(text);
+    ASSERT_TRUE(records);
+    ASSERT_EQ(records->size(), 1u);
+    const auto& read = records->at(Util::CiString("demo::app"));
+    EXPECT_FALSE(read->ready);
+    EXPECT_EQ(read->pending, 0);
+    EXPECT_EQ(read->claimToken, 0u);
+    ASSERT_EQ(read->recipes.size(), 1u);
+    const Zarn::RecipeIO& original = record->recipes.begin()->second;
+    const Zarn::RecipeIO* recipe = read->recipes.find(Zarn::fingerprintInputs(original));
+    ASSERT_NE(recipe, nullptr);
+    ASSERT_EQ(recipe->inputs.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_TRUE(Zarn::cacheAssignmentsEqual(recipe->inputs[i].input, original.inputs[i].input)) << i;
+        EXPECT_TRUE(Zarn::cacheValuesEqual(recipe->inputs[i].intermediate.value, original.inputs[i].intermediate.value))
+            << i;
+    }
+    EXPECT_TRUE(Zarn::cacheAssignmentsEqual(recipe->outputs[0], original.outputs[0]));
+    EXPECT_EQ(recipe->outputs[0].flags, Zarn::Assignment::OutputFlag);
+    EXPECT_TRUE(Zarn::cacheAssignmentsEqual(read->environment[0], record->environment[0]));
+    // and it writes back byte for byte
+    EXPECT_EQ(writeText({snapshotOf("demo::app", read)}), text);
+}
+
+TEST(CacheFileFormat, ReadsV4WithoutIntermediatesAndV3WithoutEnvironment)
+{
+    const std::string v4 = "ZARN_CACHE_V4\n1\n9\ndemo::gen\n1\n1\nA 1 0\n9\nday = \"6\"\n1\nA 1 1\n7\nout = 1\n"
+                           "1\nA 1 0\n12\ncwd = \"/t/p\"\n";
+    auto records = readText(v4);
+    ASSERT_TRUE(records);
+    const auto& record = records->at(Util::CiString("demo::gen"));
+    EXPECT_EQ(record->environment.size(), 1u);
+    const Zarn::RecipeIO& recipe = record->recipes.begin()->second;
+    ASSERT_EQ(recipe.inputs.size(), 1u);
+    EXPECT_FALSE(recipe.inputs[0].intermediate.value);
+    ASSERT_EQ(recipe.outputs.size(), 1u);
+
+    std::string v3 = v4;
+    v3.replace(0, 13, "ZARN_CACHE_V3");
+    records = readText(v3);
+    ASSERT_TRUE(records);
+    EXPECT_TRUE(records->at(Util::CiString("demo::gen"))->environment.empty());
+    // written back as V5
+    const std::string written = writeText({snapshotOf("demo::gen", records->at(Util::CiString("demo::gen")))});
+    EXPECT_EQ(written.rfind("ZARN_CACHE_V5\n", 0), 0u);
+}
+
+TEST(CacheFileFormat, LaterRecordOfAnEqualKeyWins)
+{
+    const std::string text = "ZARN_CACHE_V5\n2\n9\ndemo::gen\n0\n0\n9\nDEMO::GEN\n0\n1\nA 1 0\n5\nx = 1\n";
+    auto records = readText(text);
+    ASSERT_TRUE(records);
+    ASSERT_EQ(records->size(), 1u);
+    EXPECT_EQ(records->begin()->first.str(), "DEMO::GEN");
+    EXPECT_EQ(records->begin()->second->environment.size(), 1u);
+}
+
+TEST(CacheFileFormat, EveryDefectGivesOneWarningAndNoRecords)
+{
+    struct Case {
+        std::string text;
+        std::string message;
+    };
+    const std::string good(genFile);
+    auto cut = [&](const std::string& marker) { return good.substr(0, good.find(marker)); };
+    auto malformed = [](const char* element) {
+        return std::string("Cache file 'C' is malformed (") + element + "). Starting with empty cache.\n";
+    };
+    const std::vector<Case> cases = {
+        {"", "Cache file 'C' has invalid header. Starting with empty cache.\n"},
+        {"ZARN_CACHE_V5\r\n1\n", "Cache file 'C' has unsupported header 'ZARN_CACHE_V5\r'. Starting with empty cache.\n"},
+        {"ZARN_CACHE_V6\n0\n", "Cache file 'C' has unsupported header 'ZARN_CACHE_V6'. Starting with empty cache.\n"},
+        {"ZARN_CACHE_V5\nx\n", "Cache file 'C' has invalid records count. Starting with empty cache.\n"},
+        {"ZARN_CACHE_V5\n18446744073709551615\n", "Cache file 'C' has invalid records count. Starting with empty cache.\n"},
+        {"ZARN_CACHE_V5\n-1\n", "Cache file 'C' has invalid records count. Starting with empty cache.\n"},
+        {"ZARN_CACHE_V5\n1\n10\ndemo::gen\n1\n", malformed("record key")},
+        {"ZARN_CACHE_V5\n1\n8\ndemo::gen\n1\n", malformed("record key")},
+        {"ZARN_CACHE_V5\n1\n999999\ndemo::gen\n", malformed("record key")},
+        {"ZARN_CACHE_V5\n1\n9\ndemo::gen\n18446744073709551615\n", malformed("recipe count")},
+        {"ZARN_CACHE_V5\n1\n9\ndemo::gen\n1\n-5\n", malformed("inputs count")},
+        {"ZARN_CACHE_V5\n1\n9\ndemo::gen\n1\n1\nA 1 0\n5\nx = [\n", malformed("input assignment")},
+        {"ZARN_CACHE_V5\n1\n9\ndemo::gen\n1\n1\nA x 0\n5\nx = 1\n0\n", malformed("input assignment")},
+        {"ZARN_CACHE_V5\n1\n9\ndemo::gen\n1\n1\nA 1 0\n5\nx = 1\n2\n0\n0\n", malformed("input intermediate flag")},
+        {"ZARN_CACHE_V5\n1\n9\ndemo::gen\n1\n1\nA 1 0\n5\nx = 1\n1\nA 1 0\n", malformed("input intermediate assignment")},
+        {"ZARN_CACHE_V5\n1\n9\ndemo::gen\n1\n0\n99\n", malformed("outputs count")},
+        {"ZARN_CACHE_V5\n1\n9\ndemo::gen\n1\n0\n1\nA 1 1\n", malformed("output assignment")},
+        {"ZARN_CACHE_V5\n1\n9\ndemo::gen\n0\n-1\n", malformed("env/context count")},
+        {"ZARN_CACHE_V5\n1\n9\ndemo::gen\n0\n1\nA 1 0\n5\nx = 1", malformed("env/context assignment")},
+        {cut("A 1 0\n12\ncwd"), malformed("env/context assignment")},
+        {cut("2\nA 1 0\n36"), malformed("env/context count")},
+        // a second record that is missing drops the first one too
+        {"ZARN_CACHE_V5\n2\n9\ndemo::gen\n0\n0\n", malformed("record key")},
+    };
+    for (const Case& c : cases) {
+        std::string log;
+        EXPECT_FALSE(readText(c.text, &log)) << c.text;
+        EXPECT_EQ(log, c.message) << c.text;
+    }
+}
+
+TEST(CacheFileFormat, RecordsThatWouldNotReadBackAreLeftOut)
+{
+    auto bad = recordOf(Zarn::RecipeIO{{Zarn::RecipeInput{set("1", str("x")), {}, false}}, {output("o", str("y"))}},
+                        {});
+    const std::string text = writeText({snapshotOf("demo::bad", bad), snapshotOf("demo::gen", genRecord())});
+    EXPECT_EQ(text, genFile);
+}
+
+class CacheFileTest : public ::testing::Test {
+protected:
+    CacheFileTest() : cache(dir / ".zarn_cache") {}
+
+    TempDir dir;
+    Zarn::RuntimeCache cache;
+};
+
+TEST_F(CacheFileTest, MissingFileGivesAnEmptyCacheSilently)
+{
+    cache.records.emplace(Util::CiString("old"), std::make_shared<Zarn::RuntimeRecord>());
+    const std::string out = captureOutput(LogLevel::Trace, [&] { Zarn::loadCacheFile(cache); });
+    EXPECT_EQ(out, "");
+    EXPECT_TRUE(cache.records.empty());
+}
+
+TEST_F(CacheFileTest, DefectiveFileEmptiesTheCache)
+{
+    dir.write(".zarn_cache", "ZARN_CACHE_V5\n1\n9\ndemo::gen\n1\n7\n");
+    cache.records.emplace(Util::CiString("old"), std::make_shared<Zarn::RuntimeRecord>());
+    cache.nextClaimToken = 9;
+    const std::string out = captureOutput(LogLevel::Warning, [&] { Zarn::loadCacheFile(cache); });
+    EXPECT_EQ(out, "Cache file '" + (dir / ".zarn_cache").string() +
+                       "' is malformed (inputs count). Starting with empty cache.\n");
+    EXPECT_TRUE(cache.records.empty());
+    EXPECT_EQ(cache.nextClaimToken.load(), 1u);
+}
+
+TEST_F(CacheFileTest, SavedFileLoadsBack)
+{
+    cache.records.emplace(Util::CiString("demo::gen"), genRecord());
+    Zarn::saveCacheFile(cache);
+    EXPECT_EQ(readFile(dir / ".zarn_cache"), genFile);
+    EXPECT_FALSE(fs::exists(dir / ".zarn_cache.tmp"));
+
+    Zarn::RuntimeCache loaded(dir / ".zarn_cache");
+    Zarn::loadCacheFile(loaded);
+    ASSERT_EQ(loaded.records.size(), 1u);
+    EXPECT_FALSE(loaded.records.begin()->second->ready);
+}
+
+TEST_F(CacheFileTest, ClaimedRecordsAreNotSaved)
+{
+    cache.records.emplace(Util::CiString("demo::gen"), genRecord());
+    auto claimed = genRecord();
+    claimed->pending = 1;
+    claimed->claimToken = 4;
+    cache.records.emplace(Util::CiString("demo::failed"), claimed);
+    Zarn::saveCacheFile(cache);
+    EXPECT_EQ(readFile(dir / ".zarn_cache"), genFile);
+}
+
+TEST_F(CacheFileTest, UnopenableTemporaryFileLeavesTheOldFile)
+{
+    dir.write(".zarn_cache", "old");
+    fs::create_directory(dir / ".zarn_cache.tmp");
+    cache.records.emplace(Util::CiString("demo::gen"), genRecord());
+    const std::string out = captureOutput(LogLevel::Error, [&] { Zarn::saveCacheFile(cache); });
+    EXPECT_EQ(out, "Unable to open cache file '" + (dir / ".zarn_cache.tmp").string() + "' for writing.\n");
+    EXPECT_EQ(readFile(dir / ".zarn_cache"), "old");
+}
+
+TEST_F(CacheFileTest, FailedRenameRemovesTheTargetAndRetries)
+{
+    fs::create_directory(dir / ".zarn_cache");  // an empty directory in the way
+    cache.records.emplace(Util::CiString("demo::gen"), genRecord());
+    const std::string out = captureOutput(LogLevel::Error, [&] { Zarn::saveCacheFile(cache); });
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(readFile(dir / ".zarn_cache"), genFile);
+}
+
+TEST_F(CacheFileTest, UnreplaceableFileIsReported)
+{
+    fs::create_directory(dir / ".zarn_cache");
+    dir.write(".zarn_cache/keep");  // not empty: cannot be removed
+    const std::string out = captureOutput(LogLevel::Error, [&] { Zarn::saveCacheFile(cache); });
+    EXPECT_EQ(out.rfind("Unable to replace cache file '" + (dir / ".zarn_cache").string() + "' with '" +
+                            (dir / ".zarn_cache.tmp").string() + "': ",
+                        0),
+              0u);
+    EXPECT_TRUE(fs::exists(dir / ".zarn_cache.tmp"));
+}
+
+TEST_F(CacheFileTest, MissingDirectoryIsCreated)
+{
+    Zarn::RuntimeCache nested(dir / "a" / "b" / ".zarn_cache");
+    Zarn::saveCacheFile(nested);
+    EXPECT_EQ(readFile(dir / "a" / "b" / ".zarn_cache"), "ZARN_CACHE_V5\n0\n");
+}
+
+TEST_F(CacheFileTest, UncreatableDirectoryIsReported)
+{
+    dir.write("file");
+    Zarn::RuntimeCache nested(dir / "file" / "sub" / ".zarn_cache");
+    const std::string out = captureOutput(LogLevel::Error, [&] { Zarn::saveCacheFile(nested); });
+    EXPECT_EQ(out.rfind("Unable to create cache directory '" + (dir / "file" / "sub").string() + "': ", 0), 0u);
+}
+
+}  // namespace

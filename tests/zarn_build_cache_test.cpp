@@ -1,0 +1,377 @@
+#include "zarn_build_cache.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "build_test_support.h"
+#include "types/zarn_exceptions.h"
+
+using namespace BuildTestSupport;
+namespace fs = std::filesystem;
+
+namespace {
+
+using Clock = fs::file_time_type::clock;
+
+// A target demo::gen whose plan has one recipe per source file: input
+// "src" (the source's path), output "obj" (the object's path).
+class BuildCacheTest : public ::testing::Test {
+protected:
+    BuildCacheTest() : cache(dir / ".zarn_cache"), target(Zarn::QualifiedTargetName("", "demo", "gen"), "")
+    {
+        target.addAssignment(set("cmdline", str("cc")));
+        logThreshold = 8;  // quiet unless a test captures
+    }
+    ~BuildCacheTest() override { logThreshold = 5; }
+
+    Zarn::RecipeIO recipeFor(const std::string& source) const
+    {
+        return Zarn::RecipeIO{{Zarn::RecipeInput{set("src", path(dir / source)), {}, false}},
+                              {output("obj", path(dir / (source + ".o")))}};
+    }
+
+    // Sources and objects on disk, each object newer than its source.
+    void writeBuilt(const std::vector<std::string>& sources)
+    {
+        for (const std::string& source : sources) {
+            setTime(dir.write(source), -60);
+            setTime(dir.write(source + ".o"), -30);
+        }
+    }
+
+    static void setTime(const fs::path& file, int secondsFromNow)
+    {
+        fs::last_write_time(file, fs::file_time_type::clock::now() + std::chrono::seconds(secondsFromNow));
+    }
+
+    void planSources(const std::vector<std::string>& sources, std::vector<Zarn::Assignment> environment = {})
+    {
+        builder.plan = Zarn::BuildPlan{};
+        for (const std::string& source : sources)
+            builder.plan.recipes.push_back(recipeFor(source));
+        builder.plan.environment = environment.empty() ? std::vector<Zarn::Assignment>{set("cmdline", str("cc"))}
+                                                       : environment;
+        builder.plan.limit = 1;
+    }
+
+    // A record as the cache file would give it for the current plan.
+    void recordFromFile(std::vector<Zarn::Assignment> environment = {})
+    {
+        auto record = std::make_shared<Zarn::RuntimeRecord>();
+        for (Zarn::RecipeIO recipe : builder.plan.recipes) {
+            for (Zarn::RecipeInput& input : recipe.inputs)
+                input.input.value = input.input.value->deepClone();
+            const uint64_t fingerprint = Zarn::fingerprintInputs(recipe);
+            record->recipes.insert(fingerprint, recipe);
+        }
+        record->environment = environment.empty() ? builder.plan.environment : environment;
+        Zarn::RuntimeRecordMap records;
+        records.emplace(Util::CiString("demo::gen"), record);
+        cache.replaceRecords(std::move(records));
+    }
+
+    // The source texts the job contexts were given to build.
+    static std::string builtSources(const Zarn::CacheLookupResult& result)
+    {
+        std::string text;
+        for (const auto& job : result.jobContexts)
+            text += (text.empty() ? "" : " ") + textOf(*job, "src");
+        return text;
+    }
+
+    std::string src(const std::string& source) const { return (dir / source).string(); }
+
+    TempDir dir;
+    Zarn::RuntimeCache cache;
+    Zarn::TargetContext target;
+    ScriptedBuilder builder;
+};
+
+TEST_F(BuildCacheTest, PlanWithoutRecipesIsNotCached)
+{
+    builder.plan = Zarn::BuildPlan{};
+    Zarn::CacheLookupResult result;
+    const std::string out =
+        captureOutput(LogLevel::Detail, [&] { result = cache.lookupOrClaim(builder, target, 4); });
+    EXPECT_EQ(out, "Target 'demo::gen' not suitable for caching. Using the original context.\n");
+    ASSERT_EQ(result.jobContexts.size(), 1u);
+    EXPECT_EQ(textOf(*result.jobContexts[0], "cmdline"), "cc");
+    EXPECT_EQ(result.jobContexts[0]->name.toString(), "/demo::gen");
+    EXPECT_EQ(result.claimToken, 0u);
+    EXPECT_TRUE(result.recipes.empty());
+    EXPECT_TRUE(cache.records.empty());
+}
+
+TEST_F(BuildCacheTest, AbsentKeyIsClaimedThenStoredThenHitWithoutFiles)
+{
+    writeBuilt({"a.c"});
+    planSources({"a.c"});
+    Zarn::CacheLookupResult first;
+    std::string out = captureOutput(LogLevel::Debug, [&] { first = cache.lookupOrClaim(builder, target, 1); });
+    EXPECT_EQ(out, "Cache claimed for 'demo::gen'.\n");
+    EXPECT_NE(first.claimToken, 0u);
+    EXPECT_EQ(builtSources(first), src("a.c"));
+
+    cache.upsert(target.key(), first.recipes, first.environment, first.claimToken);
+    first = Zarn::CacheLookupResult{};  // the claim was stored: nothing to give up
+    ASSERT_EQ(cache.records.count(Util::CiString("DEMO::GEN")), 1u);
+
+    fs::remove(dir / "a.c.o");  // a record stored in this run is trusted
+    Zarn::CacheLookupResult second;
+    out = captureOutput(LogLevel::Debug, [&] { second = cache.lookupOrClaim(builder, target, 1); });
+    EXPECT_EQ(out, "Cache hit for 'demo::gen'.\n");
+    EXPECT_TRUE(second.jobContexts.empty());
+    EXPECT_EQ(second.claimToken, 0u);
+    EXPECT_EQ(second.recipes.size(), 1u);  // the whole plan, for the output context
+}
+
+TEST_F(BuildCacheTest, UnchangedFileRecordIsAHit)
+{
+    writeBuilt({"a.c", "b.c"});
+    planSources({"a.c", "b.c"});
+    recordFromFile();
+    const auto result = cache.lookupOrClaim(builder, target, 1);
+    EXPECT_TRUE(result.jobContexts.empty());
+    EXPECT_EQ(result.claimToken, 0u);
+}
+
+TEST_F(BuildCacheTest, ChangedEnvironmentRebuildsEverything)
+{
+    writeBuilt({"a.c", "b.c"});
+    planSources({"a.c", "b.c"});
+    recordFromFile({set("cmdline", str("cc -O2"))});
+    const auto result = cache.lookupOrClaim(builder, target, 1);
+    EXPECT_EQ(builtSources(result), src("a.c") + " " + src("b.c"));
+    EXPECT_NE(result.claimToken, 0u);
+    for (const auto& [fingerprint, recipe] : result.recipes)
+        EXPECT_FALSE(recipe.inputs[0].upToDate);
+}
+
+TEST_F(BuildCacheTest, CaseOnlyChangeOfTheCommandRebuilds)
+{
+    writeBuilt({"a.c"});
+    planSources({"a.c"}, {set("cmdline", str("echo A > out.txt"))});
+    recordFromFile({set("cmdline", str("echo a > out.txt"))});
+    EXPECT_EQ(builtSources(cache.lookupOrClaim(builder, target, 1)), src("a.c"));
+}
+
+TEST_F(BuildCacheTest, ChangedInputRebuildsOnlyItsRecipeAndStoreKeepsAll)
+{
+    writeBuilt({"a.c", "b.c"});
+    planSources({"a.c", "b.c"});
+    recordFromFile();
+    setTime(dir / "b.c", 0);  // edited after its object was made
+    auto result = cache.lookupOrClaim(builder, target, 1);
+    EXPECT_EQ(builtSources(result), src("b.c"));
+    cache.upsert(target.key(), result.recipes, result.environment, result.claimToken);
+    auto record = cache.records.at(Util::CiString("demo::gen"));
+    EXPECT_EQ(record->recipes.size(), 2u);
+    EXPECT_TRUE(record->ready);
+    EXPECT_EQ(record->pending, 0);
+}
+
+TEST_F(BuildCacheTest, InputAsOldAsTheOutputIsNotUpToDate)
+{
+    writeBuilt({"a.c"});
+    const auto stamp = fs::last_write_time(dir / "a.c.o");
+    fs::last_write_time(dir / "a.c", stamp);
+    planSources({"a.c"});
+    recordFromFile();
+    EXPECT_EQ(builtSources(cache.lookupOrClaim(builder, target, 1)), src("a.c"));
+}
+
+TEST_F(BuildCacheTest, MissingOutputRebuilds)
+{
+    writeBuilt({"a.c"});
+    fs::remove(dir / "a.c.o");
+    planSources({"a.c"});
+    recordFromFile();
+    EXPECT_EQ(builtSources(cache.lookupOrClaim(builder, target, 1)), src("a.c"));
+}
+
+TEST_F(BuildCacheTest, InputWithoutPathsNeedsOnlyEquality)
+{
+    writeBuilt({"a.c"});
+    planSources({"a.c"});
+    builder.plan.recipes[0].inputs.push_back(Zarn::RecipeInput{set("flags", str("-O2")), {}, false});
+    recordFromFile();
+    EXPECT_TRUE(cache.lookupOrClaim(builder, target, 1).jobContexts.empty());
+}
+
+TEST_F(BuildCacheTest, ValuesOfAnotherKindCompareUnequalWithoutThrowing)
+{
+    writeBuilt({"a.c"});
+    planSources({"a.c"});
+    builder.plan.recipes[0].inputs.push_back(Zarn::RecipeInput{set("n", integer(3)), {}, false});
+    recordFromFile();
+    // The file says "3" as a string: same fingerprint text, other kind.
+    auto& recorded = cache.records.begin()->second->recipes.begin()->second;
+    recorded.inputs[1].input.value = str("3");
+    Zarn::CacheLookupResult result;
+    EXPECT_NO_THROW(result = cache.lookupOrClaim(builder, target, 1));
+    EXPECT_EQ(builtSources(result), src("a.c"));
+}
+
+TEST_F(BuildCacheTest, UpToDateInputPassesItsIntermediateOnlyWhenItsFilesExist)
+{
+    writeBuilt({"a.c", "b.c"});
+    planSources({"a.c"});
+    // One recipe linking two sources; each source has an object as intermediate.
+    Zarn::RecipeIO link{{Zarn::RecipeInput{set("src", path(dir / "a.c")), set("src", path(dir / "a.c.o")), false},
+                         Zarn::RecipeInput{set("src", path(dir / "b.c")), set("src", path(dir / "b.o")), false}},
+                        {output("bin", path(dir / "app"))}};
+    builder.plan.recipes = {link};
+    setTime(dir.write("app"), -10);
+    recordFromFile();
+    auto& recorded = cache.records.begin()->second->recipes.begin()->second;
+    recorded.inputs[1].intermediate.value = path(dir / "b.o");
+    recorded.inputs[0].intermediate.value = path(dir / "a.c.o");
+    // b.o does not exist: b.c is built from source, a.c passes its object.
+    const auto result = cache.lookupOrClaim(builder, target, 1);
+    EXPECT_EQ(builtSources(result), (dir / "a.c.o").string() + " " + src("b.c"));
+}
+
+TEST_F(BuildCacheTest, EqualFingerprintsAreBuiltOnce)
+{
+    writeBuilt({"a.c"});
+    planSources({"a.c", "a.c"});
+    const auto result = cache.lookupOrClaim(builder, target, 4);
+    EXPECT_EQ(result.recipes.size(), 1u);
+    EXPECT_EQ(builtSources(result), src("a.c"));
+}
+
+TEST_F(BuildCacheTest, FingerprintSeparatesNameFromValue)
+{
+    Zarn::RecipeIO ab{{Zarn::RecipeInput{set("a", str("bc")), {}, false}}, {}};
+    Zarn::RecipeIO abc{{Zarn::RecipeInput{set("ab", str("c")), {}, false}}, {}};
+    EXPECT_NE(Zarn::fingerprintInputs(ab), Zarn::fingerprintInputs(abc));
+    EXPECT_EQ(Zarn::fingerprintInputs(Zarn::RecipeIO{}), 0xcbf29ce484222325ULL);
+}
+
+TEST_F(BuildCacheTest, GroupsFollowJobCountAndLimit)
+{
+    writeBuilt({"a.c", "b.c", "c.c", "d.c", "e.c"});
+    planSources({"a.c", "b.c", "c.c", "d.c", "e.c"});
+    builder.plan.limit = Zarn::noParallelLimit;
+    const auto result = cache.lookupOrClaim(builder, target, 8);
+    ASSERT_EQ(result.jobContexts.size(), 2u);
+    EXPECT_EQ(textOf(*result.jobContexts[0], "src"), src("a.c") + " " + src("b.c") + " " + src("c.c"));
+}
+
+TEST_F(BuildCacheTest, WrongTokenIsRejected)
+{
+    writeBuilt({"a.c"});
+    planSources({"a.c"});
+    auto result = cache.lookupOrClaim(builder, target, 1);
+    const std::string out = captureOutput(LogLevel::Error, [&] {
+        cache.upsert(target.key(), result.recipes, result.environment, result.claimToken + 1);
+        cache.upsert(target.key(), result.recipes, result.environment, 0);
+    });
+    EXPECT_EQ(out, "Cache upsert rejected for 'demo::gen': claim token mismatch.\n"
+                   "Cache upsert rejected for 'demo::gen': claim token mismatch.\n");
+    auto record = cache.records.at(Util::CiString("demo::gen"));
+    EXPECT_EQ(record->pending, 1);
+    EXPECT_TRUE(record->recipes.empty());
+}
+
+TEST_F(BuildCacheTest, StoreOfAnAbsentKeyInsertsWithoutCheck)
+{
+    planSources({"a.c"});
+    Zarn::InputFingerprintMap recipes;
+    recipes.insert(1, recipeFor("a.c"));
+    const std::string out =
+        captureOutput(LogLevel::Trace, [&] { cache.upsert("demo::other", recipes, {}, 0); });
+    EXPECT_EQ(out, "Inserted new cache record for 'demo::other'.\n");
+    EXPECT_TRUE(cache.records.at(Util::CiString("demo::other"))->ready);
+}
+
+TEST_F(BuildCacheTest, StoredValuesAreDeepCopies)
+{
+    writeBuilt({"a.c"});
+    planSources({"a.c"});
+    builder.plan.recipes[0].outputs.push_back(output("objs", list({str("x")})));
+    auto result = cache.lookupOrClaim(builder, target, 1);
+    cache.upsert(target.key(), result.recipes, result.environment, result.claimToken);
+    auto objs = std::dynamic_pointer_cast<Zarn::ZarnList>(result.recipes.begin()->second.outputs[1].value);
+    objs->append(*str("y"));
+    const auto& stored = cache.records.at(Util::CiString("demo::gen"))->recipes.begin()->second;
+    EXPECT_EQ(stored.outputs[1].value->toString(), "x");
+}
+
+TEST_F(BuildCacheTest, ClaimIsGivenUpWhenTheVisitLeavesWithoutStoring)
+{
+    writeBuilt({"a.c"});
+    planSources({"a.c"});
+    recordFromFile({set("cmdline", str("old"))});
+    {
+        auto result = cache.lookupOrClaim(builder, target, 1);
+        ASSERT_NE(result.claimToken, 0u);
+        EXPECT_TRUE(cache.snapshot().empty());  // claimed and not stored: never written
+    }
+    // The half-done record is gone; the next visit claims afresh.
+    EXPECT_TRUE(cache.records.empty());
+    auto again = cache.lookupOrClaim(builder, target, 1);
+    EXPECT_NE(again.claimToken, 0u);
+    EXPECT_EQ(builtSources(again), src("a.c"));
+}
+
+TEST_F(BuildCacheTest, SnapshotIsSortedByKey)
+{
+    Zarn::RuntimeRecordMap records;
+    for (const char* key : {"b::x", "A::y", "c::z"})
+        records.emplace(Util::CiString(key), std::make_shared<Zarn::RuntimeRecord>());
+    cache.replaceRecords(std::move(records));
+    std::vector<std::string> keys;
+    for (const auto& record : cache.snapshot())
+        keys.push_back(record.key);
+    EXPECT_EQ(keys, (std::vector<std::string>{"A::y", "b::x", "c::z"}));
+}
+
+TEST_F(BuildCacheTest, WaiterGetsAHitWhenTheClaimIsStored)
+{
+    writeBuilt({"a.c"});
+    planSources({"a.c"});
+    ScriptedBuilder other;
+    other.plan = builder.plan;
+    auto first = cache.lookupOrClaim(builder, target, 1);
+    ASSERT_NE(first.claimToken, 0u);
+    Zarn::CacheLookupResult second;
+    std::thread waiter([&] { second = cache.lookupOrClaim(other, target, 1); });
+    std::this_thread::yield();
+    cache.upsert(target.key(), first.recipes, first.environment, first.claimToken);
+    waiter.join();
+    EXPECT_TRUE(second.jobContexts.empty());
+    EXPECT_EQ(second.claimToken, 0u);
+}
+
+// Whether the waiter is already waiting when the claim is given up cannot be
+// observed; either way it must build everything, and when it did wait (no
+// claim of its own) it must say why.
+TEST_F(BuildCacheTest, WaiterBuildsEverythingWhenTheClaimIsGivenUp)
+{
+    writeBuilt({"a.c"});
+    planSources({"a.c"});
+    ScriptedBuilder other;
+    other.plan = builder.plan;
+    auto first = std::make_unique<Zarn::CacheLookupResult>(cache.lookupOrClaim(builder, target, 1));
+    const Zarn::RuntimeRecordPtr record = cache.records.begin()->second;
+    Zarn::CacheLookupResult second;
+    const std::string out = captureOutput(LogLevel::Detail, [&] {
+        std::thread waiter([&] { second = cache.lookupOrClaim(other, target, 1); });
+        while (record.use_count() < 4)  // the map, the claim, this test and the waiter
+            std::this_thread::yield();
+        for (int i = 0; i < 1000; ++i)
+            std::this_thread::yield();
+        first.reset();  // the build failed: the claim is given up
+        waiter.join();
+    });
+    EXPECT_EQ(builtSources(second), src("a.c"));
+    if (second.claimToken == 0) {
+        EXPECT_EQ(out,
+                  "Cache record for 'demo::gen' was claimed but resulted in invalid recipes upon completion.\n");
+    }
+}
+
+}  // namespace

@@ -1,0 +1,105 @@
+#include "zarn_cache_values.h"
+
+#include <gtest/gtest.h>
+
+#include "build_test_support.h"
+#include "loader/assignment_text.h"
+#include "short_path_literals.h"
+
+using namespace BuildTestSupport;
+
+namespace {
+
+Zarn::ZarnValuePtr raw(const std::string& text) { return std::make_shared<Zarn::ZarnRawString>(text); }
+
+// What the cache reader makes of the text the cache writer writes.
+Zarn::Assignment readBack(const Zarn::Assignment& assignment)
+{
+    return parseAssignmentText(Zarn::rewriteShortPathLiterals(Zarn::cacheAssignmentText(assignment)), ".");
+}
+
+TEST(CacheLiteral, ContextValuesAreWrittenAsBlocks)
+{
+    const auto outputs = block({output("out", path("/t/p/out.txt")), set("n", integer(3))});
+    EXPECT_EQ(Zarn::cacheLiteral(*outputs), R"~({ n = 3 ^out = P"/t/p/out.txt" })~");
+    EXPECT_EQ(Zarn::cacheLiteral(*block({})), "{ }");
+    EXPECT_EQ(Zarn::cacheLiteral(*list({str("a"), block({set("x", str("y"))})})), R"~([ "a", { x = "y" } ])~");
+    // values without a context keep their own literal
+    EXPECT_EQ(Zarn::cacheLiteral(*list({str("a"), integer(1)})), list({str("a"), integer(1)})->toLiteral());
+    EXPECT_EQ(Zarn::cacheAssignmentText(set("gen", outputs)), R"~(gen = { n = 3 ^out = P"/t/p/out.txt" })~");
+    EXPECT_EQ(Zarn::cacheAssignmentText(Zarn::Assignment("d", nullptr, Zarn::Assignment::Declare)), "d");
+}
+
+TEST(CacheLiteral, WrittenValuesReadBackEqual)
+{
+    const std::vector<Zarn::Assignment> cases = {
+        set("s", str("echo hi > out.txt")),
+        set("p", path("/t/p/out.txt")),
+        set("l", list({str("USE_HTTP"), str("x"), path("/a b/c")})),
+        set("r", raw("echo \"quoted\"")),
+        set("n", integer(-7)),
+        set("gen", block({output("out", path("/t/p/out.txt")), set("flags", list({str("-O2")}))})),
+        set("lib", block({set("gen", block({set("out", path("/l/gen.txt"))}))})),
+    };
+    for (const Zarn::Assignment& written : cases) {
+        ASSERT_TRUE(Zarn::isCacheWritable(written)) << written.name;
+        const Zarn::Assignment read = readBack(written);
+        EXPECT_TRUE(Zarn::cacheAssignmentsEqual(read, written))
+            << Zarn::cacheAssignmentText(written) << " read back as " << Zarn::cacheAssignmentText(read);
+    }
+}
+
+TEST(CacheValuesEqual, ComparesKindAndExactText)
+{
+    struct Case {
+        Zarn::ZarnValuePtr a, b;
+        bool equal;
+        const char* what;
+    };
+    const Case cases[] = {
+        {str("echo a > f"), str("echo a > f"), true, "same text"},
+        {str("echo a > f"), str("echo A > f"), false, "case-only change"},
+        {integer(3), str("3"), false, "integer against string"},
+        {str("3"), integer(3), false, "string against integer"},
+        {integer(3), integer(3), true, "integers"},
+        {path("/no/such/../file"), path("/no/file"), true, "same normalised path"},
+        {path("/no/file"), str("/no/file"), false, "path against string"},
+        {list({str("a"), str("b")}), list({str("a"), str("b")}), true, "lists"},
+        {list({str("a"), str("b")}), list({str("a"), str("B")}), false, "list member case"},
+        {list({str("a")}), list({str("a"), str("b")}), false, "list length"},
+        {block({set("x", str("1"))}), block({set("x", str("1"))}), true, "blocks by content"},
+        {block({set("x", str("1"))}), block({set("x", str("2"))}), false, "blocks differ"},
+        {block({set("x", str("1"))}), str("x"), false, "block against its names"},
+        {str("x"), nullptr, false, "value against none"},
+        {nullptr, nullptr, true, "both none"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Zarn::cacheValuesEqual(c.a, c.b), c.equal) << c.what;
+}
+
+TEST(CacheValuesEqual, PathsNamingOneExistingFileAreEqual)
+{
+    TempDir dir;
+    dir.write("f");
+    std::filesystem::create_directory(dir / "sub");
+    EXPECT_TRUE(Zarn::cacheValuesEqual(path(dir / "sub" / ".." / "f"), Zarn::makePathString("f", dir.path())));
+}
+
+TEST(CacheAssignmentsEqual, NamesIgnoreCase)
+{
+    EXPECT_TRUE(Zarn::cacheAssignmentsEqual(set("CmdLine", str("x")), set("cmdline", str("x"))));
+    EXPECT_FALSE(Zarn::cacheAssignmentsEqual(set("cmdline", str("x")), set("cwd", str("x"))));
+}
+
+TEST(IsCacheWritable, RefusesWhatWouldNotReadBack)
+{
+    EXPECT_TRUE(Zarn::isCacheWritable(set("ok_name-2", str("x"))));
+    EXPECT_FALSE(Zarn::isCacheWritable(set("1", str("x"))));       // a unit named by number
+    EXPECT_FALSE(Zarn::isCacheWritable(set("unit", str("x"))));    // a keyword
+    EXPECT_FALSE(Zarn::isCacheWritable(set("r", raw("a\")\" b"))));  // no raw form either
+    EXPECT_FALSE(Zarn::isCacheWritable(set("b", block({set("1", str("x"))}))));
+    EXPECT_FALSE(Zarn::isCacheWritable(set("l", list({str("a"), nullptr}))));
+    EXPECT_TRUE(Zarn::isCacheWritable(Zarn::Assignment("d", nullptr, Zarn::Assignment::Declare)));
+}
+
+}  // namespace
