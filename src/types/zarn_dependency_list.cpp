@@ -126,14 +126,14 @@ void expandMacro(TargetContext& context, const Dependency& macroDependency, cons
     std::string valueText = value ? value->toString() : "";
     if (valueText.empty()) {
         logMessage(LogLevel::Warning, "Dynamic dependency '{}' is empty and will be skipped.\n",
-                   ZarnIdentifier(macro.identifier).toString());
+                   identifierText(macro.identifier));
         return;
     }
 
     std::vector<DependencyToken> tokens = collectTokens(value);
     if (tokens.empty()) {
         logMessage(LogLevel::Warning, "Dynamic dependency '{}' is empty and will be skipped.\n",
-                   ZarnIdentifier(macro.identifier).toString());
+                   identifierText(macro.identifier));
         return;
     }
     if (macroDependency.aliasKind == 1 && tokens.size() > 1)

@@ -28,16 +28,6 @@ TEST(AssignmentTest, TextOfEveryOperatorWithAndWithoutValue)
     EXPECT_EQ(set("l", list({integer(1), integer(2)})).toString(), "l = [ 1, 2 ]");
 }
 
-TEST(AssignmentTest, SetValueClearsResolvedAndReturnsOldValue)
-{
-    Assignment a = set("x", str("old"));
-    a.resolved = true;
-    ZarnValuePtr previous = a.setValue(str("new"));
-    EXPECT_EQ(text(previous), "old");
-    EXPECT_EQ(text(a.value), "new");
-    EXPECT_FALSE(a.resolved);
-}
-
 TEST(AssignmentTest, EqualityIgnoresNameCaseTypeAndFlags)
 {
     EXPECT_TRUE(Assignment("Abc", nullptr, Assignment::Set) == Assignment("aBC", nullptr, Assignment::Declare, 2));
@@ -60,24 +50,6 @@ TEST(AssignmentTest, EqualityOfValuesOfUnlikeKindsIsFalseWithoutThrowing)
     EXPECT_NO_THROW(EXPECT_FALSE(text5 == number));
     EXPECT_NO_THROW(EXPECT_FALSE(block == text5));
     EXPECT_NO_THROW(EXPECT_TRUE(number != block));
-}
-
-TEST(AssignmentTest, MakeAssignmentSharesTheValue)
-{
-    ZarnValuePtr value = str("v");
-    Assignment a = makeAssignment(AssignmentInit{"name", value, Assignment::SetIfUnset, 1});
-    EXPECT_EQ(a.value, value);
-    EXPECT_EQ(a.type, Assignment::SetIfUnset);
-    EXPECT_EQ(a.flags, 1u);
-    EXPECT_FALSE(a.resolved);
-}
-
-TEST(AssignmentTest, CopiesDoNotCarryTheResolvingMark)
-{
-    Context context;
-    context.addAssignment(set("a", str("${b}")));
-    context.addAssignment(set("b", str("x")));
-    EXPECT_FALSE(context.variables.at("a").resolving.isSet());
 }
 
 TEST(ContextMergeTest, SetThenAppendKeepsFirstSpellingAndOperator)
@@ -106,13 +78,6 @@ TEST(ContextMergeTest, SetIfUnsetOnPresentValueOnlyClearsResolvedMark)
     context.addAssignment(Assignment("y", str("now"), Assignment::SetIfUnset, 2), 1);
     EXPECT_EQ(text(context.variables.at("y").value), "now");
     EXPECT_EQ(context.variables.at("y").flags, 2u);
-}
-
-TEST(ContextMergeTest, AppendToMissingNameIsStoredAsWritten)
-{
-    Context context;
-    context.addAssignment(append("x", str("v")));
-    EXPECT_EQ(context.variables.at("x").toString(), "x += \"v\"");
 }
 
 TEST(ContextMergeTest, AppendOntoEmptyValueSetsIt)
@@ -480,13 +445,6 @@ TEST(TargetContextTest, CopyKeepsNameVariablesAndParameterTextButNotDependencies
     std::shared_ptr<Context> asContext = copy;
     EXPECT_NE(std::dynamic_pointer_cast<TargetContext>(asContext), nullptr);
     EXPECT_EQ(std::dynamic_pointer_cast<TargetContext>(std::make_shared<Context>()), nullptr);
-}
-
-TEST(TargetContextTest, CreateContextSetsTheWeakSelf)
-{
-    ContextTemplate tmpl({set("x", str("1"))});
-    ContextPtr context = tmpl.createContext();
-    EXPECT_EQ(context->shared_from_this(), context);
 }
 
 }  // namespace
