@@ -67,22 +67,6 @@ TEST_F(ToolTypeRegistryTest, EmptyFactoryStandsForTheFallback)
     EXPECT_EQ(createMatcher("test-unregistered-fallback", "x", {}, {}), nullptr);
 }
 
-TEST_F(ToolTypeRegistryTest, FactoryReceivesNameWantsAndVariables)
-{
-    KeySet seenWants;
-    KeySet seenVariables;
-    registerToolFactory("test-capture", "NULL", [&](Util::CiString name, KeySet wants, KeySet variables) {
-        seenWants = wants;
-        seenVariables = variables;
-        return std::make_unique<NamedMatcher>(std::move(name), "capture");
-    });
-    KeySet wants = makeKeySet({makeKeyEntry("w", str("1"))});
-    KeySet variables = makeKeySet({makeKeyEntry("v")});
-    EXPECT_EQ(createMatcher("test-capture", "tool", std::move(wants), std::move(variables))->name.str(), "tool");
-    EXPECT_EQ(seenWants.at("W").value->toString(), "1");
-    EXPECT_TRUE(seenVariables.count("v"));
-}
-
 TEST_F(ToolTypeRegistryTest, ToolchainInitializersRunAfterTheBuiltins)
 {
     static int runs = 0;
