@@ -248,6 +248,10 @@ void ZarnRegistry::save()
         fs::remove(temporary, error);
         throw std::runtime_error("Unable to write registry file: " + filePath.native());
     }
+    // The replacement keeps the old file's permissions.
+    const fs::file_status old = fs::status(target, error);
+    if (!error && fs::is_regular_file(old))
+        fs::permissions(temporary, old.permissions(), error);
     fs::rename(temporary, target, error);
     if (error) {
         std::error_code ignored;

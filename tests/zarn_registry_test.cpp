@@ -202,6 +202,15 @@ TEST_F(RegistryTest, SaveReplacesTheTargetOfASymbolicLink)
     EXPECT_EQ(readFile(real), "projects {\n  a \"/a\"\n  b \"/b\"\n}\n");
 }
 
+TEST_F(RegistryTest, SaveKeepsThePermissionsOfTheFile)
+{
+    ZarnRegistry registry = loaded(nineLines);
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+    registry.projects["b"] = "/b";
+    saved(registry);
+    EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+}
+
 // The temporary file cannot be made (a directory in its place): the save
 // fails and the registry stays as it was.
 TEST_F(RegistryTest, FailedSaveLeavesTheOldFile)
