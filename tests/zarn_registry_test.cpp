@@ -93,12 +93,6 @@ TEST_F(RegistryTest, LaterEntryOfSameNameWinsAndKeepsFirstSpelling)
     EXPECT_EQ(registry.projects.begin()->second, fs::path("/b/p.txt"));
 }
 
-TEST_F(RegistryTest, RelativeProjectPathIsTakenFromTheRegistryDirectory)
-{
-    ZarnRegistry registry = loaded("projects { foo \"projects/foo/.zarn_project.txt\" }");
-    EXPECT_EQ(registry.projects.at("foo"), file.parent_path() / "projects/foo/.zarn_project.txt");
-}
-
 TEST_F(RegistryTest, ShortPathLiteralLoadsAsPathAndWrittenPathsLoadBack)
 {
     ZarnRegistry registry = loaded("tools { t { dir = P\"/opt/x\" } }");
@@ -255,16 +249,8 @@ protected:
     }
 };
 
-TEST_F(AppRegistryTest, LoadRegistryCreatesDirectoryAndFile)
-{
-    EXPECT_EQ(load(), "");
-    ASSERT_NE(app.registry, nullptr);
-    EXPECT_EQ(app.registry->filePath, sandbox.registryFile());
-    EXPECT_TRUE(fs::is_regular_file(sandbox.registryFile()));
-}
-
-// Decision: unreadable files are made without permissions (tests run as
-// root): a directory or a socket in the way, HOME below a regular file.
+// Unreadable files are made without permissions (tests run as root): a
+// directory or a socket in the way, HOME below a regular file.
 TEST(AppRegistry, LoadProblemsAreLoggedAndTheRunGoesOn)
 {
     struct Case {

@@ -1,4 +1,4 @@
-// The file loaders through the real program: merged units, load errors,
+// The file loaders through the real program: load errors,
 // registrations that keep the registry readable, and an unusable HOME.
 #include <gtest/gtest.h>
 
@@ -14,18 +14,6 @@ namespace {
 
 using E2e::lines;
 using E2e::Sandbox;
-
-TEST(LoadersE2e, AUnitSpreadOverTwoFilesIsListedAsOne)
-{
-    Sandbox box;
-    box.write(".zarn_project.txt", "name p\nunits { app { \"a.txt\" \"more/b.txt\" } }\n");
-    box.write("a.txt", "unit app\nzed: { }\n");
-    box.write("more/b.txt", "unit APP\nalpha: { }\n");
-    const auto result = box.run({"-v", "7", "-l", "app"});
-    EXPECT_EQ(result.status, 0) << result.out;
-    EXPECT_EQ(result.out, "zed\n");  // only the first target shows at level 7
-    EXPECT_EQ(lines(box.run({"-l", "1"}).out), (std::vector<std::string>{"alpha", "zed"}));
-}
 
 TEST(LoadersE2e, LoadErrorsEndTheRunWithStatusOne)
 {
