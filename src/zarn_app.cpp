@@ -118,7 +118,7 @@ bool ZarnApplication::runListing(int& status)
 
 int ZarnApplication::runBuildPhase()
 {
-    // The build cache is made and read here, before "Starting build".
+    OpenBuildCache();
     logMessage(LogLevel::Info, "Starting build\n");
     logMessage(LogLevel::Debug, "Main file: {}\n", unitFile.string());
     logMessage(LogLevel::Debug, "Main unit: {}\n", mainTarget.unit);
@@ -131,8 +131,7 @@ int ZarnApplication::runBuildPhase()
     }
     if (dumpFlag)
         dumpContexts();
-    // Next: build the main target, write the -o outputs file, save the cache.
-    throw std::runtime_error("Building targets is not available yet.");
+    return BuildMainTarget();
 }
 
 void ZarnApplication::dumpContexts() const

@@ -17,9 +17,14 @@
 #include "types/ci_string.h"
 #include "types/qualified_target_name.h"
 #include "types/zarn_context_types.h"
+#include "zarn_build_cache.h"
 #include "zarn_tool_selection.h"
 
 class ZarnRegistry;
+
+namespace Zarn {
+struct VisitingState;
+}
 
 // How the units of a run are found.
 enum class LoadMode : int32_t {
@@ -72,6 +77,19 @@ public:
     // the matcher.
     Zarn::Matcher* selectBestTool(const Zarn::TargetContext& target);
 
+    // The build (zarn_target_visitor.cpp, zarn_app_build.cpp).
+    // Builds the target after, depth first, every target it depends on, and
+    // returns its output context.
+    Zarn::Context buildTarget(const Zarn::QualifiedTargetName& name, const std::vector<Zarn::ZarnValuePtr>& parameters,
+                              Zarn::VisitingState& visiting);
+    // Makes the build cache for ".zarn_cache" in the project root and reads it.
+    void OpenBuildCache();
+    // Command mode: the "cmdline" target, made of the command-line context.
+    void CreateCommandLineTarget();
+    // Builds the main target, writes the -o file and saves the cache; the
+    // cache is saved after a failed build too. Returns the exit status.
+    int BuildMainTarget();
+
     // Loaders of the configuration files.
     // Writes ".zarn_project.txt" into the current directory from the unit
     // files below the project root; an empty name becomes the directory's.
@@ -109,7 +127,7 @@ public:
     Zarn::Context globalContext;       // the built-in variables
     Zarn::Context commandLineContext;  // assignments given as positionals
     Zarn::Context profileContext;      // runtime context of a run without a project
-    // The build cache object belongs here, made at the start of the build phase.
+    std::unique_ptr<Zarn::RuntimeCache> buildCache;  // made at the start of the build phase
     std::shared_ptr<Zarn::Profile> selectedProfile;
     int verbosity = 5;
     int jobCount = 1;

@@ -1,0 +1,20 @@
+// The outputs file of -o: the main target's output variables as the build
+// language writes them.
+#pragma once
+
+#include <filesystem>
+#include <iosfwd>
+
+#include "types/zarn_context_types.h"
+
+namespace Zarn {
+
+// One line per variable that has a value, in name order: the name as its
+// assignment holds it, " = ", the value's literal.
+void writeOutputs(std::ostream& out, const Context& outputs);
+
+// Writes the file (truncating it). False, after a level-7 message, when it
+// cannot be opened or written.
+bool writeOutputsFile(const std::filesystem::path& file, const Context& outputs);
+
+}  // namespace Zarn

@@ -1,0 +1,252 @@
+// The target visitor: builds one target after, depth first, every target it
+// depends on, and returns the target's output context.
+#include "zarn_target_visitor.h"
+
+#include <forward_list>
+#include <iterator>
+#include <memory>
+#include <utility>
+#include <variant>
+
+#include "types/zarn_dependency_list.h"
+#include "types/zarn_exceptions.h"
+#include "types/zarn_log.h"
+#include "zarn_app.h"
+#include "zarn_build_cache.h"
+#include "zarn_build_jobs.h"
+#include "zarn_dependency_outputs.h"
+#include "zarn_tool.h"
+
+namespace Zarn {
+
+std::string displayNameOf(const QualifiedTargetName& name)
+{
+    return name.unit + "::" + name.target;
+}
+
+namespace {
+
+using OwnOutputs = std::map<Util::CiString, Assignment>;
+
+// Takes the target off the visiting state when its visit ends, also by an
+// exception.
+class VisitEntry {
+public:
+    VisitEntry(VisitingState& state, std::string name) : state(state), name(std::move(name))
+    {
+        state.names.insert(this->name);
+        state.path.push_front(this->name);
+    }
+    ~VisitEntry()
+    {
+        state.names.erase(name);
+        state.path.pop_front();
+        if (target)
+            state.targets.erase(target);
+    }
+    VisitEntry(const VisitEntry&) = delete;
+    VisitEntry& operator=(const VisitEntry&) = delete;
+
+    void enterDefinition(const Target* definition)
+    {
+        state.targets.insert(definition);
+        target = definition;
+    }
+
+private:
+    VisitingState& state;
+    std::string name;
+    const Target* target = nullptr;
+};
+
+// An assignment whose value shares nothing with the source, so that output
+// contexts and records never change each other.
+Assignment detachedCopy(const Assignment& assignment, Assignment::AssignType type)
+{
+    return Assignment(assignment.name, assignment.value ? assignment.value->deepClone() : nullptr, type,
+                      assignment.flags);
+}
+
+bool isOutputVariable(const Assignment& assignment)
+{
+    return assignment.flags == Assignment::OutputFlag;
+}
+
+// The matcher's wants, then its variables, each in name order, with the
+// matcher's conditions: the defaults a tool gives the targets it builds.
+ContextPtr createToolDefaults(const Matcher& matcher)
+{
+    std::vector<Assignment> assignments;
+    for (const auto& entry : matcher.wants)
+        assignments.push_back(entry.second);
+    for (const auto& entry : matcher.variables)
+        assignments.push_back(entry.second);
+    return ContextTemplate(std::move(assignments), matcher.conditions).createContext();
+}
+
+void reportToolSelection(const Matcher& matcher, const Builder& builder, const MatchResult& result)
+{
+    logMessage(LogLevel::Verbose, "Tool selection\n");
+    logMessage(LogLevel::Verbose, "--------------\n");
+    logMessage(LogLevel::Verbose, "Registered : {}\n", matcher.name.str());
+    logMessage(LogLevel::Verbose, "Tool       : {}\n", builder.getName());
+    logMessage(LogLevel::Verbose, "Reason     :\n");
+    bool any = false;
+    for (const auto& [name, entry] : result.kinds) {
+        if (entry.kind == MatchKind::NoMatch)
+            continue;
+        any = true;
+        logMessage(LogLevel::Verbose, "  - {} {}\n", name.str(),
+                   entry.kind == MatchKind::ExactMatch ? "full match" : "partial match");
+    }
+    if (!any)
+        logMessage(LogLevel::Verbose, "  - no matched variables\n");
+}
+
+void reportClaims(const MatchResult& result)
+{
+    logMessage(LogLevel::Debug, "Filtering context.\n");
+    for (const auto& [name, entry] : result.kinds)
+        if (entry.claimed == 1)
+            logMessage(LogLevel::Debug, "Claiming variable '{}'.\n", name.str());
+}
+
+std::string literalOf(const ZarnValuePtr& value)
+{
+    return value ? value->toLiteral() : std::string();
+}
+
+}  // namespace
+
+}  // namespace Zarn
+
+using namespace Zarn;
+
+Context ZarnApplication::buildTarget(const QualifiedTargetName& requestedName,
+                                     const std::vector<ZarnValuePtr>& parameters, VisitingState& visiting)
+{
+    const std::string targetName = requestedName.toString();
+    if (visiting.names.count(targetName) != 0)
+        throw LoopFoundException(targetName, visiting.path, {visiting.path.begin(), visiting.path.end()});
+    VisitEntry entry(visiting, targetName);
+
+    const std::string displayName = displayNameOf(requestedName);
+    ScopedLogPrefix prefix("[" + displayName + "] ");
+    logMessage(LogLevel::Info, "Visiting target\n");
+
+    QualifiedTargetName name = requestedName;
+    const Target& definition = unitTable.getTarget(name);
+    if (visiting.targets.count(&definition) != 0) {
+        // This visit's own name is on the path already; the loop is reported
+        // as the name test would.
+        std::forward_list<std::string> chain(std::next(visiting.path.begin()), visiting.path.end());
+        throw LoopFoundException(targetName, chain, {chain.begin(), chain.end()});
+    }
+    entry.enterDefinition(&definition);
+
+    // The variables every target of the project starts from.
+    Context base;
+    if (mainProject) {
+        const auto found = projectRuntimeContexts.find(name.project);
+        if (found == projectRuntimeContexts.end())
+            throw NotFoundException("project namespace", name.project);
+        base = found->second.context;
+    } else {
+        base = profileContext;
+    }
+
+    auto target = std::make_shared<TargetContext>(definition, name, parameters);
+    // An output variable keeps the target's own value over the project's.
+    OwnOutputs ownOutputs;
+    for (const auto& [variable, assignment] : target->variables)
+        if (isOutputVariable(assignment) && hasVariable(base, variable))
+            ownOutputs[variable] = detachedCopy(assignment, Assignment::Set);
+    std::vector<Assignment> pendingAssignments = target->addImplicitContext(base, 0, true, 0);
+
+    Matcher* matcher = selectBestTool(*target);
+    if (!matcher)
+        throw ZarnException("No tool to build " + displayName + ".");
+    target->addImplicitContext(*createToolDefaults(*matcher), Assignment::SetIfUnset, true, 1);
+    std::shared_ptr<Builder> builder = matcher->createBuilder(*target);
+    if (!builder)
+        throw ZarnException("No tool to build " + displayName + ".");
+    reportToolSelection(*matcher, *builder, builder->matchSubjects(*target));
+    reportClaims(builder->matchSubjects(base));
+
+    target->evaluateConditions();
+    const std::vector<Dependency> dependencies = createDependencyList(*target);
+    DependencyOutputStore store(*target, name);
+    std::vector<Assignment> pendingAppends;
+    for (const Dependency& dependency : dependencies) {
+        const auto* reference = std::get_if<QualifiedTargetName>(&dependency.target);
+        if (!reference)
+            throw ZARN_INTERNAL_ERROR();
+        std::vector<ZarnValuePtr> values;
+        if (dependency.sourceValue)
+            values.push_back(dependency.sourceValue);
+        for (const Identifier& parameter : dependency.parameters)
+            values.push_back(target->lookup(parameter));
+        QualifiedTargetName dependencyName = *reference;
+        if (dependencyName.project.empty())
+            dependencyName.project = name.project;
+        if (dependencyName.unit.empty())
+            dependencyName.unit = name.unit;
+
+        auto outputs = std::make_shared<Context>(buildTarget(dependencyName, values, visiting));
+        if (dependency.aliasKind == 2)
+            store.addMergedAliasOutput(dependency, dependencyName, outputs);
+        else
+            store.createDependencyContext(dependency, dependencyName, outputs);
+        if (dependency.modifier == 1) {
+            auto failed = target->addImplicitContext(*outputs, Assignment::Append, false, 0);
+            pendingAppends.insert(pendingAppends.end(), failed.begin(), failed.end());
+        }
+    }
+
+    target->resolveVariables();
+
+    for (const Assignment& pending : pendingAssignments) {
+        logMessage(LogLevel::Debug, "Second try adding implicit assignment {}.\n", literalOf(pending.value));
+        const ZarnValuePtr current = getVariable(*target, pending.name);
+        const uint32_t flags = target->variables.find(pending.name)->second.flags;
+        ownOutputs[pending.name] =
+            Assignment(pending.name, current ? current->deepClone() : nullptr, Assignment::Set, flags);
+        target->addAssignment(pending, 0);
+    }
+    for (const Assignment& pending : pendingAppends) {
+        logMessage(LogLevel::Debug, "Second try adding implicit append {}.\n", literalOf(pending.value));
+        target->addAssignment(pending, 0);
+    }
+    store.appendMergedOutput();
+
+    logMessage(LogLevel::Verbose, "Input context:\n");
+    target->print(LogLevel::Verbose);
+
+    Context result;
+    if (buildCache) {
+        CacheLookupResult lookup = buildCache->lookupOrClaim(*builder, *target, jobCount);
+        runBuildJobs(*builder, toJobContextList(lookup.jobContexts), displayName, result);
+        if (lookup.claimToken != 0)
+            buildCache->upsert(target->key(), lookup.recipes, lookup.environment, lookup.claimToken);
+        // The outputs are those recorded for every recipe of the plan, built
+        // now or reused.
+        result = Context();
+        for (const auto& recipe : lookup.recipes)
+            result.appendToLists(deepCopyAssignments(recipe.second.outputs));
+    } else {
+        runBuildJobs(*builder, {target}, displayName, result);
+    }
+
+    for (const auto& [variable, assignment] : target->variables) {
+        if (!isOutputVariable(assignment))
+            continue;
+        const auto own = ownOutputs.find(variable);
+        const Assignment& chosen = own != ownOutputs.end() ? own->second : assignment;
+        result.addAssignment(detachedCopy(chosen, chosen.type), 0);
+    }
+
+    logMessage(LogLevel::Verbose, "Output context:\n");
+    result.print(LogLevel::Verbose);
+    logMessage(LogLevel::Info, "Build done\n");
+    return result;
+}

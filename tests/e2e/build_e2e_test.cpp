@@ -1,0 +1,287 @@
+// Building with the real program: "command" and "no_tool" targets,
+// dependency outputs, the outputs file and the build cache across runs.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "e2e/e2e_harness.h"
+
+namespace {
+
+using E2e::lines;
+using E2e::Sandbox;
+namespace fs = std::filesystem;
+
+const std::string twoTargets = R"z(unit demo
+all: gen {
+  cmdline = "cat ${gen.out}"
+}
+gen: {
+  cmdline = "echo generated > out.txt"
+  ^out = P"(out.txt)"
+}
+)z";
+
+bool contains(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+std::size_t count(const std::string& text, const std::string& part)
+{
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
+TEST(BuildE2e, TwoTargetsAcrossRunsReuseUnchangedWork)
+{
+    Sandbox box;
+    box.write("zarn.txt", twoTargets);
+    const auto first = box.run({});
+    EXPECT_EQ(first.status, 0) << first.out;
+    EXPECT_EQ(lines(first.out), (std::vector<std::string>{
+                                    "Starting build",
+                                    "[demo::all] Visiting target",
+                                    "[demo::gen] Visiting target",
+                                    "[demo::gen] Starting build job",
+                                    "[demo::gen] echo generated > out.txt",
+                                    "[demo::gen] Build done",
+                                    "[demo::all] Starting build job",
+                                    "[demo::all] cat " + (box.work() / "out.txt").string(),
+                                    "generated",
+                                    "[demo::all] Build done",
+                                }));
+    const std::string cache = box.read(".zarn_cache");
+    EXPECT_EQ(cache.rfind("ZARN_CACHE_V5\n1\n9\ndemo::gen\n", 0), 0u) << cache;
+
+    // Unchanged: gen is a cache hit, all (which has no outputs) runs again.
+    const auto second = box.run({"-v", "1"});
+    EXPECT_EQ(second.status, 0);
+    EXPECT_TRUE(contains(second.out, "[demo::gen] Cache hit for 'demo::gen'.\n")) << second.out;
+    EXPECT_FALSE(contains(second.out, "[demo::gen] Starting build job")) << second.out;
+    EXPECT_TRUE(contains(second.out, "[demo::all] Starting build job"));
+
+    // A missing output is built again.
+    fs::remove(box.work() / "out.txt");
+    const auto third = box.run({});
+    EXPECT_TRUE(contains(third.out, "[demo::gen] echo generated > out.txt\n")) << third.out;
+    EXPECT_EQ(box.read("out.txt"), "generated\n");
+
+    // A change of letter case in the command is a change.
+    std::string upper = twoTargets;
+    upper.replace(upper.find("echo generated"), 14, "echo GENERATED");
+    box.write("zarn.txt", upper);
+    const auto fourth = box.run({});
+    EXPECT_TRUE(contains(fourth.out, "[demo::gen] echo GENERATED > out.txt\n")) << fourth.out;
+    EXPECT_TRUE(contains(fourth.out, "\nGENERATED\n")) << fourth.out;
+}
+
+TEST(BuildE2e, OutputsFileHoldsTheMainTargetsOutputs)
+{
+    Sandbox box;
+    box.write("zarn.txt", twoTargets);
+    const auto result = box.run({"-o", "outs.txt", "gen"});
+    EXPECT_EQ(result.status, 0) << result.out;
+    EXPECT_EQ(box.read("outs.txt"), "out = P\"" + (box.work() / "out.txt").string() + "\"\n");
+
+    // A target without outputs gives an empty file.
+    EXPECT_EQ(box.run({"-o", "outs.txt", "all"}).status, 0);
+    EXPECT_EQ(box.read("outs.txt"), "");
+}
+
+TEST(BuildE2e, OutputsFileThatCannotBeOpenedFailsButKeepsTheCache)
+{
+    Sandbox box;
+    box.write("zarn.txt", twoTargets);
+    const auto result = box.run({"-o", "missing/outs.txt", "gen"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_TRUE(contains(result.out, "Unable to open outputs file 'missing/outs.txt' for writing.\n")) << result.out;
+    EXPECT_TRUE(contains(box.read(".zarn_cache"), "demo::gen"));
+    EXPECT_FALSE(fs::exists(box.work() / "missing"));
+}
+
+TEST(BuildE2e, OwnOutputValueWinsOverTheProfile)
+{
+    Sandbox box;
+    box.write(".zarn_project.txt", R"z(name proj
+units {
+  app { "zarn.txt" }
+}
+profiles {
+  default { ^kind = "profile" }
+}
+)z");
+    box.write("zarn.txt", R"z(unit app
+own: { NO_TOOL ^kind = "target" }
+inherits: { NO_TOOL }
+)z");
+    EXPECT_EQ(box.run({"-o", "outs.txt", "own"}).status, 0);
+    EXPECT_EQ(box.read("outs.txt"), "kind = \"target\"\n");
+}
+
+TEST(BuildE2e, FailedRecipeEndsTheRunAndItsRecordIsNotReused)
+{
+    Sandbox box;
+    box.write("zarn.txt", twoTargets);
+    ASSERT_EQ(box.run({}).status, 0);
+
+    // The command writes the output and then fails.
+    std::string failing = twoTargets;
+    failing.replace(failing.find("echo generated > out.txt"), 24, "echo half > out.txt; exit 3");
+    box.write("zarn.txt", failing);
+    const auto failed = box.run({});
+    EXPECT_EQ(failed.status, 1);
+    const auto out = lines(failed.out);
+    ASSERT_GE(out.size(), 2u);
+    EXPECT_EQ(out[out.size() - 2], "[demo::gen] Build of demo::gen failed. Exiting..");
+    EXPECT_EQ(out.back(), "Error: Build failed.");
+    EXPECT_FALSE(contains(box.read(".zarn_cache"), "demo::gen"));
+
+    // Back to the first command: the output left by the failed run is not
+    // taken for the first command's work.
+    box.write("zarn.txt", twoTargets);
+    const auto again = box.run({});
+    EXPECT_EQ(again.status, 0);
+    EXPECT_TRUE(contains(again.out, "[demo::gen] echo generated > out.txt\n")) << again.out;
+    EXPECT_EQ(box.read("out.txt"), "generated\n");
+}
+
+TEST(BuildE2e, LoopAndMissingToolAreErrors)
+{
+    Sandbox box;
+    box.write("zarn.txt", R"z(unit demo
+a: b { NO_TOOL }
+b: a { NO_TOOL }
+x: { }
+)z");
+    const auto loop = box.run({});
+    EXPECT_EQ(loop.status, 1);
+    // Reported by the entry, without the prefix of any visit.
+    const std::string message =
+        "\nError: Loop detected! Causing term: '/demo::a'\n  loop goes as follows: /demo::b <- /demo::a <- \n";
+    ASSERT_GE(loop.out.size(), message.size());
+    EXPECT_EQ(loop.out.substr(loop.out.size() - message.size()), message) << loop.out;
+    EXPECT_FALSE(fs::exists(box.work() / ".zarn_cache.tmp"));
+
+    const auto noTool = box.run({"x"});
+    EXPECT_EQ(noTool.status, 1);
+    EXPECT_EQ(lines(noTool.out).back(), "Error: No tool to build demo::x.");
+}
+
+TEST(BuildE2e, OutputsOfDependenciesInOtherUnitsReachTheCommand)
+{
+    Sandbox box;
+    box.write(".zarn_project.txt", R"z(name proj
+units {
+  app { "app/zarn.txt" }
+  lib { "lib/zarn.txt" }
+}
+)z");
+    box.write("app/zarn.txt", R"z(unit app
+main: lib::gen local {
+  cmdline = "echo lib=${lib.gen.out} local=${local.out}"
+}
+local: { NO_TOOL ^out = "here" }
+)z");
+    box.write("lib/zarn.txt", R"z(unit lib
+gen: { NO_TOOL ^out = P"(gen.txt)" }
+)z");
+    const auto result = box.run({});
+    EXPECT_EQ(result.status, 0) << result.out;
+    const std::string expected = "lib=" + (box.work() / "lib" / "gen.txt").string() + " local=here";
+    EXPECT_TRUE(contains(result.out, "[app::main] echo " + expected + "\n" + expected + "\n")) << result.out;
+}
+
+TEST(BuildE2e, PlusAndMergedAliasDependencies)
+{
+    Sandbox box;
+    box.write("zarn.txt", R"z(unit demo
+top: +a b +> both c +> BOTH {
+  libs = ["own"]
+  cmdline = "echo libs=${libs} a=${a.libs} both=${both.tag}"
+}
+a: { NO_TOOL ^libs = "liba" }
+b: { NO_TOOL ^tag = "b" }
+c: { NO_TOOL ^tag = "c" }
+)z");
+    const auto result = box.run({});
+    EXPECT_EQ(result.status, 0) << result.out;
+    EXPECT_TRUE(contains(result.out, "\nlibs=own liba a=liba both=b c\n")) << result.out;
+}
+
+TEST(BuildE2e, DiamondRunsACachedSharedTargetOnce)
+{
+    Sandbox box;
+    box.write("zarn.txt", R"z(unit demo
+top: left right { cmdline = "echo top" }
+left: shared counted { cmdline = "echo left" }
+right: shared counted { cmdline = "echo right" }
+shared: { cmdline = "echo shared >> log.txt; touch shared.out" ^out = P"(shared.out)" }
+counted: { cmdline = "echo counted >> log.txt" }
+)z");
+    const auto result = box.run({});
+    EXPECT_EQ(result.status, 0) << result.out;
+    // Uncached work is done once per dependent; cached work once.
+    EXPECT_EQ(box.read("log.txt"), "shared\ncounted\ncounted\n");
+    EXPECT_EQ(count(result.out, "[demo::shared] Visiting target\n"), 2u);
+}
+
+TEST(BuildE2e, CommandModeRunsTheCommandLine)
+{
+    Sandbox box;
+    const auto result = box.run({"-c", "cmdline=\"echo hi\""});
+    EXPECT_EQ(result.status, 0) << result.out;
+    EXPECT_EQ(lines(result.out), (std::vector<std::string>{
+                                     "Starting build",
+                                     "[::cmdline] Visiting target",
+                                     "[::cmdline] Starting build job",
+                                     "[::cmdline] echo hi",
+                                     "hi",
+                                     "[::cmdline] Build done",
+                                 }));
+    EXPECT_TRUE(fs::exists(box.work() / ".zarn_cache"));
+
+    // Without a command there is nothing the command tool can run.
+    const auto empty = box.run({"-c"});
+    EXPECT_EQ(empty.status, 1);
+    EXPECT_EQ(lines(empty.out).back(), "Error: No tool to build ::cmdline.");
+}
+
+TEST(BuildE2e, CorruptCacheFileIsReplaced)
+{
+    Sandbox box;
+    box.write("zarn.txt", twoTargets);
+    box.write(".zarn_cache", "ZARN_CACHE_V5\n1\n99999\ndemo::gen\n");
+    const auto result = box.run({});
+    EXPECT_EQ(result.status, 0) << result.out;
+    EXPECT_TRUE(contains(result.out, "Cache file")) << result.out;
+    EXPECT_TRUE(contains(result.out, "[demo::gen] echo generated > out.txt\n"));
+    EXPECT_EQ(box.read(".zarn_cache").rfind("ZARN_CACHE_V5\n1\n9\ndemo::gen\n", 0), 0u);
+}
+
+TEST(BuildE2e, VerboseRunShowsTheVisitInOrder)
+{
+    Sandbox box;
+    box.write("zarn.txt", twoTargets);
+    const auto result = box.run({"-v", "3"});
+    ASSERT_EQ(result.status, 0) << result.out;
+    const std::vector<std::string> milestones{
+        "[demo::all] Visiting target",  "[demo::all] Tool selection",   "[demo::gen] Visiting target",
+        "[demo::gen] Input context:",   "[demo::gen] Starting build job", "[demo::gen] Output context:",
+        "[demo::gen] Build done",       "[demo::all] Input context:",   "[demo::all] Starting build job",
+        "generated",                    "[demo::all] Output context:",  "[demo::all] Build done",
+    };
+    const auto out = lines(result.out);
+    auto at = out.begin();
+    for (const auto& milestone : milestones) {
+        at = std::find(at, out.end(), milestone);
+        ASSERT_NE(at, out.end()) << milestone << "\n" << result.out;
+    }
+}
+
+}  // namespace
