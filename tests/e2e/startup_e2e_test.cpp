@@ -275,6 +275,30 @@ TEST_F(ProjectE2e, ACorruptRegistryIsNeverOverwritten)
     EXPECT_NE(result.out.find("Unable to load registry file: "), std::string::npos) << result.out;
 }
 
+TEST(ToolsE2e, StaticThenRegistryThenProjectTools)
+{
+    Sandbox box;
+    box.write(box.registryFile(),
+              "tools {\n"
+              "  default_basic {\n    tool_type = \"command\"\n    !cmdline\n  }\n"
+              "  broken {\n    kind = \"x\"\n  }\n"
+              "  cc {\n    tool_type = \"command\"\n  }\n"
+              "}\n");
+    box.write(".zarn_project.txt", "tools { cc { tool_type = \"no_tool\" } }\nunits { app { \"app.txt\" } }\n");
+    box.write("app.txt", "unit app\nt: { }\n");
+    const auto result = box.run({"-l", "1"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(lines(result.out), (std::vector<std::string>{
+                                     "Registry tool 'broken' has no 'tool_type'. Skipping.",
+                                     "Tool 'default_basic' from Registry overrides an earlier tool with the same name.",
+                                     "Tool 'cc' from Project  overrides an earlier tool with the same name.",
+                                     "t",
+                                 }));
+    // A registration run ends before any tool is made.
+    const auto registration = box.run({"-r"});
+    EXPECT_EQ(registration.out.find("Skipping"), std::string::npos);
+}
+
 TEST(CreateProjectE2e, WritesTheSkeletonOnceAndLoadsIt)
 {
     Sandbox box;
