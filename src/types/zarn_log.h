@@ -78,6 +78,12 @@ void logMessage(int level, fmt::format_string<Args...> format, Args&&... args)
     vprintColoured(logLevelColour(level), fmt::string_view(format), fmt::make_format_args(args...));
 }
 
+// Before C++20 a fmt::format_string checks its text at compile time only when
+// the text comes wrapped in FMT_STRING, so every call wraps its literal here.
+// The format must therefore be a string literal.
+#define printColoured(colour, format, ...) printColoured(colour, FMT_STRING(format) __VA_OPT__(, ) __VA_ARGS__)
+#define logMessage(level, format, ...) logMessage(level, FMT_STRING(format) __VA_OPT__(, ) __VA_ARGS__)
+
 // Replaces logLinePrefix for its lifetime and puts the old one back.
 class ScopedLogPrefix {
 public:

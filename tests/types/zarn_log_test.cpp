@@ -178,7 +178,9 @@ TEST_F(LogTest, Formatting)
 TEST_F(LogTest, FailedFormattingReleasesTheLock)
 {
     std::string out = captured([] {
-        EXPECT_THROW(printColoured(37, "{} {}\n", 1), fmt::format_error);
+        // Literal formats are checked when compiled; a bad one can only
+        // reach the formatter through the unchecked entry.
+        EXPECT_THROW(vprintColoured(37, "{} {}\n", fmt::make_format_args(1)), fmt::format_error);
         printColoured(37, "still printing\n");
     });
     EXPECT_EQ(out, "still printing\n");
