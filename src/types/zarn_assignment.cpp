@@ -4,29 +4,25 @@
 
 namespace Zarn {
 
-namespace {
+Assignment::Assignment(std::string name, ZarnValuePtr value, AssignType type, uint32_t flags)
+    : name(std::move(name)), value(std::move(value)), type(type), flags(flags)
+{
+}
 
-const char* operatorText(uint32_t type)
+const char* Assignment::operatorText(uint32_t type)
 {
     switch (type) {
-    case Assignment::Set:
+    case Set:
         return " = ";
-    case Assignment::Append:
+    case Append:
         return " += ";
-    case Assignment::SetIfUnset:
+    case SetIfUnset:
         return " ?= ";
-    case Assignment::Declare:
+    case Declare:
         return " : ";
     default:
         return "";
     }
-}
-
-}  // namespace
-
-Assignment::Assignment(std::string name, ZarnValuePtr value, AssignType type, uint32_t flags)
-    : name(std::move(name)), value(std::move(value)), type(type), flags(flags)
-{
 }
 
 std::string Assignment::toString() const

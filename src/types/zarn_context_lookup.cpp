@@ -35,10 +35,6 @@ const std::string& firstName(const KeyChain& keys)
     return *name;
 }
 
-}  // namespace
-
-namespace {
-
 // The key that an index expression stands for; a nested identifier is looked
 // up (fully resolved) in the context first.
 AccessKey indexKey(Context& context, const IndexExpr& index)

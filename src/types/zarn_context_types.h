@@ -63,6 +63,8 @@ struct Assignment {
 
     // The assignment text: name, operator text, value literal.
     std::string toString() const;
+    // " = ", " += ", " ?= " or " : "; "" for a type outside 1 to 4.
+    static const char* operatorText(uint32_t type);
 
     // Stores a new value, clears the resolved mark, returns the old value.
     ZarnValuePtr setValue(ZarnValuePtr newValue);

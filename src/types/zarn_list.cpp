@@ -39,19 +39,20 @@ int compareMembers(const ZarnValuePtr& a, const ZarnValuePtr& b)
 
 ZarnValuePtr ZarnList::clone() const
 {
-    std::vector<ZarnValuePtr> copies;
-    copies.reserve(members.size());
-    for (const auto& member : members)
-        copies.push_back(member ? member->clone() : nullptr);
-    return std::make_shared<ZarnList>(std::move(copies));
+    return copyWith(&ZarnValue::clone);
 }
 
 ZarnValuePtr ZarnList::deepClone() const
 {
+    return copyWith(&ZarnValue::deepClone);
+}
+
+ZarnValuePtr ZarnList::copyWith(ZarnValuePtr (ZarnValue::*copy)() const) const
+{
     std::vector<ZarnValuePtr> copies;
     copies.reserve(members.size());
     for (const auto& member : members)
-        copies.push_back(member ? member->deepClone() : nullptr);
+        copies.push_back(member ? ((*member).*copy)() : nullptr);
     return std::make_shared<ZarnList>(std::move(copies));
 }
 

@@ -58,6 +58,8 @@ public:
     };
 
 private:
+    // A new list of the members copied by the given copy operation.
+    ZarnValuePtr copyWith(ZarnValuePtr (ZarnValue::*copy)() const) const;
     // -1, 0 or 1: this list against another, member by member.
     int compare(const ZarnValue& other) const;
 

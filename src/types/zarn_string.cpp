@@ -135,15 +135,10 @@ ZarnValuePtr ZarnBaseString::createFromString(std::string newText) const
 ZarnBaseString::Iterator::Iterator(std::shared_ptr<const ZarnBaseString> owner, bool atEnd)
     : owner(std::move(owner)), words(this->owner->getText())
 {
-    if (atEnd) {
+    if (atEnd)
         wordStart = wordEnd = words.size();
-        return;
-    }
-    while (wordStart < words.size() && isSpace(words[wordStart]))
-        ++wordStart;
-    wordEnd = wordStart;
-    while (wordEnd < words.size() && !isSpace(words[wordEnd]))
-        ++wordEnd;
+    else
+        next();
 }
 
 void ZarnBaseString::Iterator::next()
