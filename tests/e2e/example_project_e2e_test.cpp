@@ -47,4 +47,22 @@ TEST_F(ExampleProjectE2e, TheLoudProfileChangesTheGreeting)
     EXPECT_NE(std::find(all.begin(), all.end(), "PROFILE = \"loud\""), all.end()) << result.out;
 }
 
+TEST_F(ExampleProjectE2e, BuildsAndRunsTheGreetingProgram)
+{
+    const auto first = box.run({}, "example");
+    ASSERT_EQ(first.status, 0) << first.out;
+    EXPECT_NE(first.out.find("Hello, world!\n"), std::string::npos) << first.out;
+    EXPECT_NE(first.out.find("cc -o "), std::string::npos) << first.out;
+
+    // The compiler is not run again for an unchanged source.
+    const auto again = box.run({}, "example");
+    ASSERT_EQ(again.status, 0) << again.out;
+    EXPECT_NE(again.out.find("Hello, world!\n"), std::string::npos) << again.out;
+    EXPECT_EQ(again.out.find("cc -o "), std::string::npos) << again.out;
+
+    const auto loud = box.run({"loud"}, "example");
+    ASSERT_EQ(loud.status, 0) << loud.out;
+    EXPECT_NE(loud.out.find("HELLO, world!\n"), std::string::npos) << loud.out;
+}
+
 }  // namespace
