@@ -128,14 +128,6 @@ TEST(RunBuildJobs, CallsTheBuilderInOrderAndMergesOutputsAsLists)
     EXPECT_EQ(out.find("Starting build job\nStarting build job\n"), 0u);
 }
 
-TEST(RunBuildJobs, OneJobsOutputsAreListsToo)
-{
-    ScriptedBuilder builder;
-    Zarn::Context outputs;
-    captureOutput(LogLevel::Error, [&] { Zarn::runBuildJobs(builder, {jobContext("one", {})}, "u::t", outputs); });
-    EXPECT_TRUE(std::dynamic_pointer_cast<Zarn::ZarnList>(Zarn::getVariable(outputs, "job")));
-}
-
 // Each job waits (boundedly) for a file that only the other job writes, so
 // both succeed only when they run at the same time.
 TEST(RunBuildJobs, GroupsRunInParallel)
