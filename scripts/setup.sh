@@ -5,6 +5,6 @@ cd "$(dirname "$0")/.."
 scripts/packages.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j "$(nproc)"
-if [ -x build/zarn ] && [ -d example ]; then
-  (cd example && ../build/zarn)
-fi
+build/zarn --version
+# The main job: list and build the bundled example project.
+(cd examples && ../build/zarn -u && ../build/zarn)
