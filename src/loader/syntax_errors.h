@@ -11,15 +11,18 @@
 // as "<name>: line L:C message".
 class ZarnErrorCounter : public antlr4::BaseErrorListener {
 public:
-  ZarnErrorCounter(const char* name, bool quiet) : name(name), quiet(quiet) {}
+    ZarnErrorCounter(const char* name, bool quiet)
+        : name(name)
+        , quiet(quiet)
+    {
+    }
 
-  void syntaxError(antlr4::Recognizer* recognizer, antlr4::Token* offendingSymbol, size_t line,
-                   size_t charPositionInLine, const std::string& msg,
-                   std::exception_ptr e) override;
+    void syntaxError(antlr4::Recognizer* recognizer, antlr4::Token* offendingSymbol, size_t line,
+                     size_t charPositionInLine, const std::string& msg, std::exception_ptr e) override;
 
-  const char* name;  // what is being parsed; not owned
-  bool quiet;
-  int errors = 0;
+    const char* name;  // what is being parsed; not owned
+    bool quiet;
+    int errors = 0;
 };
 
 // Collects one line per error, "<path>(L,C): '<token>' message", for loaders
@@ -27,12 +30,11 @@ public:
 // throws: the installer inspects `messages` after the parse.
 class ThrowingErrorListener : public antlr4::BaseErrorListener {
 public:
-  void syntaxError(antlr4::Recognizer* recognizer, antlr4::Token* offendingSymbol, size_t line,
-                   size_t charPositionInLine, const std::string& msg,
-                   std::exception_ptr e) override;
+    void syntaxError(antlr4::Recognizer* recognizer, antlr4::Token* offendingSymbol, size_t line,
+                     size_t charPositionInLine, const std::string& msg, std::exception_ptr e) override;
 
-  std::vector<std::string> messages;
-  std::filesystem::path sourcePath;
+    std::vector<std::string> messages;
+    std::filesystem::path sourcePath;
 };
 
 // Makes `listener` the only error listener of `recognizer`, so the runtime's

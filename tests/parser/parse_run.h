@@ -19,30 +19,30 @@ const char* startRuleName(StartRule rule);
 // Keeps "line:column message" per reported error.
 class ErrorCollector : public antlr4::BaseErrorListener {
 public:
-  std::vector<std::string> messages;
+    std::vector<std::string> messages;
 
-  void syntaxError(antlr4::Recognizer* recognizer, antlr4::Token* offendingSymbol, size_t line,
-                   size_t charPositionInLine, const std::string& msg, std::exception_ptr e) override;
+    void syntaxError(antlr4::Recognizer* recognizer, antlr4::Token* offendingSymbol, size_t line,
+                     size_t charPositionInLine, const std::string& msg, std::exception_ptr e) override;
 };
 
 // Owns the whole pipeline, so trees and tokens stay valid while it lives.
 class ParseRun {
 public:
-  explicit ParseRun(const std::string& text);
+    explicit ParseRun(const std::string& text);
 
-  // Symbolic names of all tokens up to and including EOF.
-  std::vector<std::string> tokenNames();
-  // Parses with the given start rule; the tree is owned by the parser.
-  antlr4::ParserRuleContext* parse(StartRule rule);
-  // The tree of a parse as a LISP-style text of rule names and token texts.
-  std::string tree(StartRule rule);
+    // Symbolic names of all tokens up to and including EOF.
+    std::vector<std::string> tokenNames();
+    // Parses with the given start rule; the tree is owned by the parser.
+    antlr4::ParserRuleContext* parse(StartRule rule);
+    // The tree of a parse as a LISP-style text of rule names and token texts.
+    std::string tree(StartRule rule);
 
-  ErrorCollector lexerErrors;
-  ErrorCollector parserErrors;
-  antlr4::ANTLRInputStream input;
-  CommonLexer lexer;
-  antlr4::CommonTokenStream tokens;
-  ZarnTopParser parser;
+    ErrorCollector lexerErrors;
+    ErrorCollector parserErrors;
+    antlr4::ANTLRInputStream input;
+    CommonLexer lexer;
+    antlr4::CommonTokenStream tokens;
+    ZarnTopParser parser;
 };
 
-} // namespace ParserTest
+}  // namespace ParserTest
