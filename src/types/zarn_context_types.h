@@ -217,6 +217,9 @@ public:
     // Copies the variables (shared, like a Context copy), the qualified name
     // and the parameter text; the dependency list stays empty.
     TargetContext(const TargetContext& other);
+    // Takes everything, dependencies included; the values are rebound to
+    // this context, as a moved Context's are.
+    TargetContext(TargetContext&& other) noexcept;
     TargetContext& operator=(const TargetContext&) = delete;
 
     void print(int level) const override;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 #include "types/zarn_log.h"
 
@@ -51,6 +52,12 @@ TargetContext::TargetContext(const QualifiedTargetName& name, std::string parame
 
 TargetContext::TargetContext(const TargetContext& other)
     : Context(other), name(other.name), parameterText(other.parameterText)
+{
+}
+
+TargetContext::TargetContext(TargetContext&& other) noexcept
+    : Context(std::move(other)), name(std::move(other.name)), dependencies(std::move(other.dependencies)),
+      parameterText(std::move(other.parameterText))
 {
 }
 

@@ -427,7 +427,7 @@ TEST(TargetContextTest, HashAndKey)
     EXPECT_EQ(TargetContext(QualifiedTargetName("", "", "t"), "a").key(), "t@af63dc4c8601ec8c");
 }
 
-TEST(TargetContextTest, CopyKeepsNameVariablesAndParameterTextButNotDependencies)
+TEST(TargetContextTest, CopyKeepsNameVariablesAndParameterTextMoveTakesAll)
 {
     Target target;
     target.parameterNames = {"p"};
@@ -441,6 +441,14 @@ TEST(TargetContextTest, CopyKeepsNameVariablesAndParameterTextButNotDependencies
     EXPECT_EQ(copy->key(), original->key());
     EXPECT_TRUE(copy->dependencies.empty());
     EXPECT_EQ(copy->variables.at("p").value, original->variables.at("p").value);
+
+    // A move, unlike the copy, leaves nothing bound to the source.
+    TargetContext moved(std::move(*original));
+    original.reset();
+    EXPECT_EQ(moved.dependencies.size(), 1u);
+    EXPECT_EQ(moved.key(), copy->key());
+    EXPECT_EQ(dynamic_cast<Resolvable*>(moved.variables.at("p").value.get())->getResolver(), &moved);
+    EXPECT_EQ(resolved(moved, "p"), "v");
 
     std::shared_ptr<Context> asContext = copy;
     EXPECT_NE(std::dynamic_pointer_cast<TargetContext>(asContext), nullptr);
