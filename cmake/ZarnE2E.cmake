@@ -12,6 +12,6 @@ if(TARGET zarn AND zarn_e2e_sources)
   add_dependencies(zarn_e2e_tests zarn)
   gtest_discover_tests(zarn_e2e_tests
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
-    PROPERTIES LABELS "e2e"
+    PROPERTIES LABELS threaded  # the program runs job threads
     DISCOVERY_TIMEOUT 60)
 endif()
