@@ -171,44 +171,108 @@ namespace {
 
 using FileTime = fs::file_time_type;
 
-// The oldest modification time of the output files; none when there is no
-// output path or one cannot be examined.
-std::optional<FileTime> outputsStamp(const std::vector<Assignment>& outputs)
+// The file's modification time; none when it does not exist or cannot be
+// examined.
+std::optional<FileTime> modificationTime(const fs::path& path)
 {
-    std::vector<fs::path> paths;
-    for (const Assignment& output : outputs)
-        collectPaths(output.value, paths);
-    if (paths.empty())
+    std::error_code error;
+    if (!fs::exists(path, error) || error)
         return std::nullopt;
-    std::optional<FileTime> stamp;
-    for (const fs::path& path : paths) {
-        std::error_code error;
-        if (!fs::exists(path, error) || error)
-            return std::nullopt;
-        const FileTime time = fs::last_write_time(path, error);
-        if (error)
-            return std::nullopt;
-        if (!stamp || time < *stamp)
-            stamp = time;
-    }
-    return stamp;
+    const FileTime time = fs::last_write_time(path, error);
+    if (error)
+        return std::nullopt;
+    return time;
 }
 
-// Every file of the value exists and, with a stamp, is strictly older.
+bool containsPath(const std::vector<fs::path>& paths, const fs::path& path)
+{
+    const fs::path normal = path.lexically_normal();
+    return std::any_of(paths.begin(), paths.end(),
+                       [&](const fs::path& other) { return other.lexically_normal() == normal; });
+}
+
+// The files a recipe's outputs and inputs name. A dependency's outputs reach
+// an input inside a context value; with a "+" dependency the same files are
+// also outputs of the recipe, passed on.
+struct RecipeFiles {
+    std::vector<fs::path> outputs;
+    std::vector<std::vector<fs::path>> inputs;          // per input: its own paths
+    std::vector<std::vector<fs::path>> dependencyFiles;  // per input: paths inside its context values
+    std::vector<fs::path> passedOn;                     // dependency files that are outputs too
+};
+
+RecipeFiles collectRecipeFiles(const RecipeIO& recipe)
+{
+    RecipeFiles files;
+    for (const Assignment& output : recipe.outputs)
+        collectPaths(output.value, files.outputs);
+    for (const RecipeInput& input : recipe.inputs) {
+        files.inputs.emplace_back();
+        collectPaths(input.input.value, files.inputs.back());
+        files.dependencyFiles.emplace_back();
+        collectContextPaths(input.input.value, files.dependencyFiles.back());
+        for (const fs::path& path : files.dependencyFiles.back())
+            if (containsPath(files.outputs, path))
+                files.passedOn.push_back(path);
+    }
+    return files;
+}
+
+// The outputs' stamp: the oldest modification time of the output files;
+// none when there is no output path or one cannot be examined. Files passed
+// on from dependencies are inputs as well, so only the files the recipe
+// makes itself count, when it makes any.
+struct OutputsStamp {
+    std::optional<FileTime> time;
+    bool ownFiles = false;  // the stamp comes from files the recipe makes itself
+};
+
+OutputsStamp outputsStamp(const RecipeFiles& files)
+{
+    std::optional<FileTime> all;
+    std::optional<FileTime> own;
+    for (const fs::path& path : files.outputs) {
+        const std::optional<FileTime> time = modificationTime(path);
+        if (!time)
+            return {};
+        if (!all || *time < *all)
+            all = time;
+        if (!containsPath(files.passedOn, path) && (!own || *time < *own))
+            own = time;
+    }
+    return own ? OutputsStamp{own, true} : OutputsStamp{all, false};
+}
+
+// Every file exists and, when times are compared, is strictly older than the
+// stamp.
+bool filesUnchanged(const std::vector<fs::path>& paths, const std::optional<FileTime>& stamp, bool compareTimes)
+{
+    for (const fs::path& path : paths) {
+        const std::optional<FileTime> time = modificationTime(path);
+        if (!time)
+            return false;
+        if (compareTimes && (!stamp || !(*time < *stamp)))
+            return false;
+    }
+    return true;
+}
+
 bool filesUnchanged(const ZarnValuePtr& value, const std::optional<FileTime>& stamp, bool compareTimes)
 {
     std::vector<fs::path> paths;
     collectPaths(value, paths);
+    return filesUnchanged(paths, stamp, compareTimes);
+}
+
+// A dependency's files are unchanged when they are older than the recipe's
+// own outputs; files passed on as the recipe's only outputs cannot be older
+// than themselves and need only exist.
+bool dependencyFilesUnchanged(const std::vector<fs::path>& paths, const RecipeFiles& files,
+                              const OutputsStamp& stamp)
+{
     for (const fs::path& path : paths) {
-        std::error_code error;
-        if (!fs::exists(path, error) || error)
-            return false;
-        if (!compareTimes)
-            continue;
-        if (!stamp)
-            return false;
-        const FileTime time = fs::last_write_time(path, error);
-        if (error || !(time < *stamp))
+        const bool compareTimes = stamp.ownFiles || !containsPath(files.passedOn, path);
+        if (!filesUnchanged(std::vector<fs::path>{path}, stamp.time, compareTimes))
             return false;
     }
     return true;
@@ -234,8 +298,9 @@ void clearUpToDate(RecipeIO& recipe)
 // whole recipe can be reused.
 bool compareRecipe(RecipeIO& planned, const RecipeIO& recorded)
 {
-    const std::optional<FileTime> stamp = outputsStamp(planned.outputs);
-    bool reusable = stamp.has_value() && recorded.inputs.size() == planned.inputs.size();
+    const RecipeFiles files = collectRecipeFiles(planned);
+    const OutputsStamp stamp = outputsStamp(files);
+    bool reusable = stamp.time.has_value() && recorded.inputs.size() == planned.inputs.size();
     for (std::size_t i = 0; i < planned.inputs.size(); ++i) {
         RecipeInput& input = planned.inputs[i];
         bool upToDate = i < recorded.inputs.size();
@@ -246,8 +311,9 @@ bool compareRecipe(RecipeIO& planned, const RecipeIO& recorded)
                        hasIntermediate == (old.intermediate.value != nullptr) &&
                        (!hasIntermediate || cacheAssignmentsEqual(input.intermediate, old.intermediate)) &&
                        // an intermediate stands in for its input only when its files are there
-                       (!hasIntermediate || filesUnchanged(input.intermediate.value, stamp, false)) &&
-                       filesUnchanged(input.input.value, stamp, true);
+                       (!hasIntermediate || filesUnchanged(input.intermediate.value, stamp.time, false)) &&
+                       filesUnchanged(files.inputs[i], stamp.time, true) &&
+                       dependencyFilesUnchanged(files.dependencyFiles[i], files, stamp);
         }
         input.upToDate = upToDate;
         reusable = reusable && upToDate;

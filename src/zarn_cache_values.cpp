@@ -201,6 +201,36 @@ bool cacheValuesEqual(const ZarnValuePtr& a, const ZarnValuePtr& b)
     }
 }
 
+namespace {
+
+void collectNestedPaths(const ZarnValuePtr& value, bool insideContext, std::vector<std::filesystem::path>& paths)
+{
+    if (!value)
+        return;
+    if (const auto* path = dynamic_cast<const ZarnPathString*>(value.get())) {
+        if (insideContext)
+            paths.push_back(path->fullPath());
+        return;
+    }
+    if (const auto* list = dynamic_cast<const ZarnList*>(value.get())) {
+        for (const ZarnValuePtr& member : list->getMembers())
+            collectNestedPaths(member, insideContext, paths);
+        return;
+    }
+    if (const auto* context = dynamic_cast<const ZarnContext*>(value.get())) {
+        if (context->getContext())
+            for (const auto& [name, assignment] : context->getContext()->variables)
+                collectNestedPaths(assignment.value, true, paths);
+    }
+}
+
+}  // namespace
+
+void collectContextPaths(const ZarnValuePtr& value, std::vector<std::filesystem::path>& paths)
+{
+    collectNestedPaths(value, false, paths);
+}
+
 bool cacheAssignmentsEqual(const Assignment& a, const Assignment& b)
 {
     return Util::ciEqual(a.name, b.name) && cacheValuesEqual(a.value, b.value);

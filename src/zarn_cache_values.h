@@ -1,7 +1,9 @@
 // Values as the build cache writes and compares them.
 #pragma once
 
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "types/zarn_context_types.h"
 
@@ -28,6 +30,12 @@ bool isIdentifierName(const std::string& name);
 // member, context values by their cache literal, paths by the same
 // normalised path or the same existing file. Never throws.
 bool cacheValuesEqual(const ZarnValuePtr& a, const ZarnValuePtr& b);
+
+// The files held inside the context values of a value (a dependency's
+// outputs as a consumer sees them), in their variables' order, also through
+// lists and nested contexts. The value's own top-level paths are not
+// included: collectPaths gives those.
+void collectContextPaths(const ZarnValuePtr& value, std::vector<std::filesystem::path>& paths);
 
 // Names equal ignoring case, values by cacheValuesEqual.
 bool cacheAssignmentsEqual(const Assignment& a, const Assignment& b);

@@ -242,7 +242,11 @@ Context ZarnApplication::buildTarget(const QualifiedTargetName& requestedName,
             continue;
         const auto own = ownOutputs.find(variable);
         const Assignment& chosen = own != ownOutputs.end() ? own->second : assignment;
-        result.addAssignment(detachedCopy(chosen, chosen.type), 0);
+        // A variable made by appending (the outputs of a "+" dependency)
+        // holds its whole value by now, and the recipes' outputs already
+        // hold that value: appending it again would repeat it.
+        const auto type = chosen.type == Assignment::Append ? Assignment::Set : chosen.type;
+        result.addAssignment(detachedCopy(chosen, type), 0);
     }
 
     logMessage(LogLevel::Verbose, "Output context:\n");

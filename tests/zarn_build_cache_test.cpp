@@ -200,6 +200,45 @@ TEST_F(BuildCacheTest, InputWithoutPathsNeedsOnlyEquality)
     EXPECT_TRUE(cache.lookupOrClaim(builder, target, 1).jobContexts.empty());
 }
 
+// A dependency's outputs reach a recipe as a context value; its files count as
+// the recipe's inputs. With a "+" dependency they are also outputs of the
+// recipe, passed on.
+TEST_F(BuildCacheTest, FilesOfDependencyOutputsAreInputs)
+{
+    struct Case {
+        int dependencyAge;  // seconds before now; 0: the file is missing
+        bool passedOn;      // the dependency's file is an output of the recipe too
+        bool ownOutput;     // the recipe makes a file of its own (30 s old)
+        bool rebuilt;
+        const char* what;
+    };
+    const Case cases[] = {
+        {60, false, true, false, "older than the outputs"},
+        {10, false, true, true, "rebuilt after the outputs"},
+        {0, false, true, true, "missing"},
+        {10, true, true, true, "passed on, newer than the recipe's own file"},
+        {60, true, true, false, "passed on, older than the recipe's own file"},
+        {10, true, false, false, "passed on as the only output"},
+    };
+    for (const Case& c : cases) {
+        fs::remove(dir / "dep.txt");
+        if (c.dependencyAge != 0)
+            setTime(dir.write("dep.txt"), -c.dependencyAge);
+        setTime(dir.write("own.o"), -30);
+        Zarn::RecipeIO recipe{{Zarn::RecipeInput{set("gen", block({output("out", path(dir / "dep.txt"))})), {}, false}},
+                              {}};
+        if (c.ownOutput)
+            recipe.outputs.push_back(output("obj", path(dir / "own.o")));
+        if (c.passedOn)
+            recipe.outputs.push_back(output("out", path(dir / "dep.txt")));
+        planSources({});
+        builder.plan.recipes = {recipe};
+        recordFromFile();
+        const auto result = cache.lookupOrClaim(builder, target, 1);
+        EXPECT_EQ(!result.jobContexts.empty(), c.rebuilt) << c.what;
+    }
+}
+
 TEST_F(BuildCacheTest, ValuesOfAnotherKindCompareUnequalWithoutThrowing)
 {
     writeBuilt({"a.c"});

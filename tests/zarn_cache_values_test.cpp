@@ -85,6 +85,19 @@ TEST(CacheValuesEqual, PathsNamingOneExistingFileAreEqual)
     EXPECT_TRUE(Zarn::cacheValuesEqual(path(dir / "sub" / ".." / "f"), Zarn::makePathString("f", dir.path())));
 }
 
+TEST(CollectContextPaths, FindsTheFilesOfDependencyOutputsOnly)
+{
+    const auto nested = block({set("gen", list({path("/l/b.txt"), str("/l/not-a-path")}))});
+    const auto value = list({path("/own.txt"), block({set("out", path("/a.txt")), set("lib", nested)})});
+    std::vector<std::filesystem::path> paths;
+    Zarn::collectContextPaths(value, paths);
+    EXPECT_EQ(paths, (std::vector<std::filesystem::path>{"/l/b.txt", "/a.txt"}));  // variables in name order
+    paths.clear();
+    Zarn::collectContextPaths(path("/own.txt"), paths);
+    Zarn::collectContextPaths(nullptr, paths);
+    EXPECT_TRUE(paths.empty());
+}
+
 TEST(CacheAssignmentsEqual, NamesIgnoreCase)
 {
     EXPECT_TRUE(Zarn::cacheAssignmentsEqual(set("CmdLine", str("x")), set("cmdline", str("x"))));

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -212,6 +213,73 @@ c: { NO_TOOL ^tag = "c" }
     const auto result = box.run({});
     EXPECT_EQ(result.status, 0) << result.out;
     EXPECT_TRUE(contains(result.out, "\nlibs=own liba a=liba both=b c\n")) << result.out;
+}
+
+TEST(BuildE2e, ChangedDependencyOutputRebuildsItsDependents)
+{
+    Sandbox box;
+    const std::string unit = R"z(unit demo
+top: copy passed relay { NO_TOOL }
+copy: gen {
+  cmdline = "cp ${gen.out} copy.txt"
+  ^copy = P"(copy.txt)"
+}
+passed: +gen {
+  cmdline = "cp ${out} passed.txt"
+  ^mine = P"(passed.txt)"
+}
+relay: +gen {
+  cmdline = "echo relay >> relay.log"
+}
+gen: {
+  cmdline = "echo ${msg} > out.txt"
+  msg = "one"
+  ^out = P"(out.txt)"
+}
+)z";
+    box.write("zarn.txt", unit);
+    ASSERT_EQ(box.run({}).status, 0);
+    EXPECT_EQ(box.read("copy.txt"), "one\n");
+    // Times set apart, so that the file system's clock granularity does not
+    // decide.
+    const auto now = fs::file_time_type::clock::now();
+    fs::last_write_time(box.work() / "out.txt", now - std::chrono::seconds(60));
+    for (const char* made : {"copy.txt", "passed.txt"})
+        fs::last_write_time(box.work() / made, now - std::chrono::seconds(30));
+
+    // Nothing changed: every dependent is reused, also the one whose only
+    // outputs are those it passes on.
+    const auto unchanged = box.run({"-v", "1"});
+    EXPECT_EQ(unchanged.status, 0) << unchanged.out;
+    for (const char* target : {"copy", "passed", "relay"})
+        EXPECT_TRUE(contains(unchanged.out, std::string("Cache hit for 'demo::") + target + "'.\n"))
+            << target << "\n" << unchanged.out;
+    EXPECT_EQ(box.read("relay.log"), "relay\n");
+
+    // gen writes its output anew: the dependents that read it follow.
+    std::string changed = unit;
+    changed.replace(changed.find("\"one\""), 5, "\"two\"");
+    box.write("zarn.txt", changed);
+    const auto rebuilt = box.run({});
+    EXPECT_EQ(rebuilt.status, 0) << rebuilt.out;
+    EXPECT_EQ(box.read("copy.txt"), "two\n") << rebuilt.out;
+    EXPECT_EQ(box.read("passed.txt"), "two\n") << rebuilt.out;
+}
+
+TEST(BuildE2e, OutputsPassedOnWithPlusAreNotRepeated)
+{
+    Sandbox box;
+    box.write("zarn.txt", R"z(unit demo
+top: mid { cmdline = "echo level=${mid.level}" }
+mid: +config { cmdline = "echo mid level=${level}" }
+config: { cmdline = "true" ^level = 3 }
+)z");
+    const auto result = box.run({});
+    EXPECT_EQ(result.status, 0) << result.out;
+    EXPECT_TRUE(contains(result.out, "\nmid level=3\n")) << result.out;
+    EXPECT_TRUE(contains(result.out, "\nlevel=3\n")) << result.out;
+    EXPECT_EQ(box.run({"-o", "outs.txt", "mid"}).status, 0);
+    EXPECT_EQ(box.read("outs.txt"), "level = 3\n");
 }
 
 TEST(BuildE2e, DiamondRunsACachedSharedTargetOnce)
