@@ -314,22 +314,80 @@ TEST(BuildE2e, CommandModeRunsTheCommandLine)
                                  }));
     EXPECT_TRUE(fs::exists(box.work() / ".zarn_cache"));
 
+    // The command line wins over a unit file named with -f.
+    box.write("other.txt", "unit demo\nt: { cmdline = \"echo from-file\" }\n");
+    const auto withFile = box.run({"-c", "-f", "other.txt", "cmdline=\"echo hi\""});
+    EXPECT_EQ(withFile.status, 0) << withFile.out;
+    EXPECT_TRUE(contains(withFile.out, "[::cmdline] echo hi\nhi\n")) << withFile.out;
+    EXPECT_FALSE(contains(withFile.out, "from-file")) << withFile.out;
+
     // Without a command there is nothing the command tool can run.
     const auto empty = box.run({"-c"});
     EXPECT_EQ(empty.status, 1);
     EXPECT_EQ(lines(empty.out).back(), "Error: No tool to build ::cmdline.");
 }
 
-TEST(BuildE2e, CorruptCacheFileIsReplaced)
+TEST(BuildE2e, CorruptOrTruncatedCacheFileIsReplaced)
 {
     Sandbox box;
     box.write("zarn.txt", twoTargets);
-    box.write(".zarn_cache", "ZARN_CACHE_V5\n1\n99999\ndemo::gen\n");
+    ASSERT_EQ(box.run({}).status, 0);
+    const std::string good = box.read(".zarn_cache");
+    const std::string cacheFile = (box.work() / ".zarn_cache").string();
+    struct Case {
+        std::string text;
+        std::string element;
+    };
+    const Case cases[] = {
+        {"ZARN_CACHE_V5\n1\n99999\ndemo::gen\n", "record key"},
+        {"ZARN_CACHE_V5\n1\n9\ndemo::gen\n18446744073709551615\n", "recipe count"},
+        {"ZARN_CACHE_V5\n1\n9\ndemo::gen\n1\n-1\n", "inputs count"},
+        {good.substr(0, good.size() - 10), "env/context assignment"},  // cut short
+    };
+    for (const Case& c : cases) {
+        box.write(".zarn_cache", c.text);
+        const auto result = box.run({});
+        EXPECT_EQ(result.status, 0) << result.out;
+        EXPECT_TRUE(contains(result.out, "Cache file '" + cacheFile + "' is malformed (" + c.element +
+                                             "). Starting with empty cache.\n"))
+            << result.out;
+        EXPECT_TRUE(contains(result.out, "[demo::gen] echo generated > out.txt\n")) << result.out;
+        EXPECT_EQ(box.read(".zarn_cache").rfind("ZARN_CACHE_V5\n1\n9\ndemo::gen\n", 0), 0u);
+    }
+}
+
+TEST(BuildE2e, CacheThatCannotBeWrittenIsReportedAndTheRunSucceeds)
+{
+    Sandbox box;
+    box.write("zarn.txt", twoTargets);
+    fs::create_directory(box.work() / ".zarn_cache.tmp");
     const auto result = box.run({});
     EXPECT_EQ(result.status, 0) << result.out;
-    EXPECT_TRUE(contains(result.out, "Cache file")) << result.out;
-    EXPECT_TRUE(contains(result.out, "[demo::gen] echo generated > out.txt\n"));
-    EXPECT_EQ(box.read(".zarn_cache").rfind("ZARN_CACHE_V5\n1\n9\ndemo::gen\n", 0), 0u);
+    EXPECT_EQ(lines(result.out).back(),
+              "Unable to open cache file '" + (box.work() / ".zarn_cache.tmp").string() + "' for writing.");
+    EXPECT_FALSE(fs::exists(box.work() / ".zarn_cache"));
+}
+
+TEST(BuildE2e, RawCommandRunsAndOtherValuesAreNoCommand)
+{
+    Sandbox box;
+    box.write("zarn.txt", R"z(unit demo
+top: quoted number { NO_TOOL }
+quoted: {
+  cmdline = R"(echo "a  b" > q.txt)"
+  ^out = P"(q.txt)"
+}
+number: { cmdline = 3 }
+)z");
+    const auto first = box.run({});
+    EXPECT_EQ(first.status, 0) << first.out;
+    EXPECT_EQ(box.read("q.txt"), "a  b\n");
+    EXPECT_TRUE(contains(first.out, "[demo::number] Target 'demo::number': 'cmdline' holds a value that is not a "
+                                    "command (3). Nothing is run.\n"))
+        << first.out;
+    // The quoted command reads back from the cache file and is reused.
+    const auto second = box.run({"-v", "1"});
+    EXPECT_TRUE(contains(second.out, "Cache hit for 'demo::quoted'.")) << second.out;
 }
 
 TEST(BuildE2e, VerboseRunShowsTheVisitInOrder)
