@@ -46,29 +46,86 @@ bool sameValue(const Zarn::ZarnValuePtr& a, const Zarn::ZarnValuePtr& b)
     return a->typeName() == b->typeName() && a->toLiteral() == b->toLiteral();
 }
 
-// Why the assignment read back differs from the one written, or "".
-std::string assignmentDifference(const Zarn::Assignment& written, const Zarn::Assignment& read)
+const char* comparisonText(Zarn::Condition::OperatorType op)
 {
-    if (written.name != read.name || written.type != read.type || written.flags != read.flags ||
-        !sameValue(written.value, read.value))
-        return "'" + registryAssignmentText(written) + "' does not read back as written";
+    switch (op) {
+    case Zarn::Condition::Equal:
+        return " = ";
+    case Zarn::Condition::NotEqual:
+        return " != ";
+    case Zarn::Condition::Less:
+        return " < ";
+    case Zarn::Condition::Greater:
+        return " > ";
+    default:
+        return "";
+    }
+}
+
+// "if <name> [<operator> <value>]", without the block.
+std::string conditionText(const Zarn::Condition& condition)
+{
+    std::string text = "if " + (condition.lhs ? condition.lhs->toLiteral() : std::string());
+    if (condition.op != Zarn::Condition::Test)
+        text += comparisonText(condition.op) + (condition.rhs ? condition.rhs->toLiteral() : std::string("{}"));
+    return text;
+}
+
+// A tool's body: its assignments, then its "if" blocks, as the reader keeps
+// them. The blocks are written too: a tool's conditions take part in its
+// use, so dropping them would change the tool.
+void appendBody(std::string& text, const Zarn::ContextTemplate* body, const std::string& indent)
+{
+    if (!body)
+        return;
+    for (const auto& assignment : body->assignments)
+        text += indent + registryAssignmentText(assignment) + "\n";
+    for (const auto& condition : body->conditions) {
+        text += indent + conditionText(condition) + " {\n";
+        appendBody(text, condition.context.get(), indent + "  ");
+        text += indent + "}\n";
+    }
+}
+
+// Why the body read back differs from the one written, or "".
+std::string bodyDifference(const Zarn::ContextTemplate* written, const Zarn::ContextTemplate* read)
+{
+    static const Zarn::ContextTemplate empty;
+    const Zarn::ContextTemplate& mine = written ? *written : empty;
+    const Zarn::ContextTemplate& theirs = read ? *read : empty;
+    if (mine.assignments.size() != theirs.assignments.size() || mine.conditions.size() != theirs.conditions.size())
+        return "its body does not read back as written";
+    for (std::size_t i = 0; i < mine.assignments.size(); ++i) {
+        const Zarn::Assignment& a = mine.assignments[i];
+        const Zarn::Assignment& b = theirs.assignments[i];
+        if (a.name != b.name || a.type != b.type || a.flags != b.flags || !sameValue(a.value, b.value))
+            return "'" + registryAssignmentText(a) + "' does not read back as written";
+    }
+    for (std::size_t i = 0; i < mine.conditions.size(); ++i) {
+        const Zarn::Condition& a = mine.conditions[i];
+        const Zarn::Condition& b = theirs.conditions[i];
+        if (a.op != b.op || !sameValue(a.lhs, b.lhs) || !sameValue(a.rhs, b.rhs))
+            return "'" + conditionText(a) + "' does not read back as written";
+        std::string difference = bodyDifference(a.context.get(), b.context.get());
+        if (!difference.empty())
+            return difference;
+    }
     return {};
 }
 
-std::string toolDifference(const std::string& tool, const std::shared_ptr<Zarn::ContextTemplate>& written,
-                           const std::shared_ptr<Zarn::ContextTemplate>& read)
+// The first variable name, in a body or its blocks, that cannot be written
+// as it is; null when there is none.
+const std::string* firstInvalidName(const Zarn::ContextTemplate* body)
 {
-    static const std::vector<Zarn::Assignment> none;
-    const auto& mine = written ? written->assignments : none;
-    const auto& theirs = read ? read->assignments : none;
-    if (mine.size() != theirs.size())
-        return "the body of tool '" + tool + "' does not read back as written";
-    for (std::size_t i = 0; i < mine.size(); ++i) {
-        std::string difference = assignmentDifference(mine[i], theirs[i]);
-        if (!difference.empty())
-            return "in tool '" + tool + "', " + difference;
-    }
-    return {};
+    if (!body)
+        return nullptr;
+    for (const auto& assignment : body->assignments)
+        if (!Zarn::isValidIdentifier(assignment.name))
+            return &assignment.name;
+    for (const auto& condition : body->conditions)
+        if (const std::string* name = firstInvalidName(condition.context.get()))
+            return name;
+    return nullptr;
 }
 
 // Follows symbolic links, so that a save replaces the file a link points to
@@ -165,9 +222,7 @@ std::string ZarnRegistry::toText() const
         text += "tools {\n";
         for (const auto& [name, definition] : tools) {
             text += "  " + name.str() + " {\n";
-            if (definition)
-                for (const auto& assignment : definition->assignments)
-                    text += "    " + registryAssignmentText(assignment) + "\n";
+            appendBody(text, definition.get(), "    ");
             text += "  }\n";
         }
         text += "}\n";
@@ -190,12 +245,8 @@ void ZarnRegistry::checkReadsBack(const std::string& text) const
     for (const auto& [name, definition] : tools) {
         if (!Zarn::isValidIdentifier(name))
             throw refuse("tool name '" + name.str() + "' is not a valid identifier");
-        if (!definition)
-            continue;
-        for (const auto& assignment : definition->assignments)
-            if (!Zarn::isValidIdentifier(assignment.name))
-                throw refuse("variable name '" + assignment.name + "' of tool '" + name.str() +
-                             "' is not a valid identifier");
+        if (const std::string* variable = firstInvalidName(definition.get()))
+            throw refuse("variable name '" + *variable + "' of tool '" + name.str() + "' is not a valid identifier");
     }
 
     ZarnRegData data;
@@ -217,11 +268,11 @@ void ZarnRegistry::checkReadsBack(const std::string& text) const
     }
     auto readTool = data.tools.begin();
     for (const auto& [name, definition] : tools) {
-        std::string difference = readTool->name == name.str()
-                                     ? toolDifference(name, definition, readTool->contextTemplate)
-                                     : "tool '" + name.str() + "' does not read back as written";
+        if (readTool->name != name.str())
+            throw refuse("tool '" + name.str() + "' does not read back as written");
+        const std::string difference = bodyDifference(definition.get(), readTool->contextTemplate.get());
         if (!difference.empty())
-            throw refuse(difference);
+            throw refuse("in tool '" + name.str() + "', " + difference);
         ++readTool;
     }
 }

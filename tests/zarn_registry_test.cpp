@@ -119,19 +119,42 @@ TEST_F(RegistryTest, StringListsEndingInPSurviveSaveAndReload)
     EXPECT_EQ(toolVariable(again, "t", 0).value->toLiteral(), "[ \"-DAPP\", \"-O2\", \"P\" ]");
 }
 
-TEST_F(RegistryTest, SaveKeepsModifiersAndMissingValuesAndDropsConditions)
+// A tool's "if" blocks take part in its use: a save must keep them too.
+TEST_F(RegistryTest, SaveKeepsModifiersMissingValuesAndConditions)
 {
-    ZarnRegistry registry =
-        loaded("tools { t { tool_type = \"command\" !cc = \"gcc\" ^out = \"o\" empty = {} if x { y = 1 } } }");
-    EXPECT_EQ(saved(registry), "tools {\n  t {\n    tool_type = \"command\"\n    !cc = \"gcc\"\n"
-                               "    ^out = \"o\"\n    empty = {}\n  }\n}\n");
+    const std::string text = "tools {\n"
+                             "  t {\n"
+                             "    tool_type = \"command\"\n"
+                             "    !cc = \"gcc\"\n"
+                             "    ^out = \"o\"\n"
+                             "    empty = {}\n"
+                             "    if x {\n"
+                             "      y = 1\n"
+                             "      if arch.kind != \"arm\" {\n"
+                             "        !cc = \"cc\"\n"
+                             "      }\n"
+                             "    }\n"
+                             "    if level > 2 {\n"
+                             "    }\n"
+                             "  }\n"
+                             "}\n";
+    ZarnRegistry registry = loaded("tools { t { tool_type = \"command\" !cc = \"gcc\" if x { if arch.kind != \"arm\" "
+                                   "{ !cc = \"cc\" } y = 1 } ^out = \"o\" empty = {} if level > 2 {} } }");
+    EXPECT_EQ(saved(registry), text);
     ZarnRegistry again(file);
     again.load();
     EXPECT_EQ(toolVariable(again, "t", 1).flags, Zarn::Assignment::ToolFlag);
     EXPECT_EQ(toolVariable(again, "t", 2).flags, Zarn::Assignment::OutputFlag);
     EXPECT_EQ(toolVariable(again, "t", 3).type, Zarn::Assignment::Set);
     EXPECT_EQ(toolVariable(again, "t", 3).value, nullptr);
-    EXPECT_TRUE(again.tools.at("t")->conditions.empty());
+    const auto& conditions = again.tools.at("t")->conditions;
+    ASSERT_EQ(conditions.size(), 2u);
+    EXPECT_EQ(conditions[0].op, Zarn::Condition::Test);
+    ASSERT_EQ(conditions[0].context->conditions.size(), 1u);
+    EXPECT_EQ(conditions[0].context->conditions[0].op, Zarn::Condition::NotEqual);
+    EXPECT_EQ(conditions[0].context->conditions[0].context->assignments.at(0).flags, Zarn::Assignment::ToolFlag);
+    EXPECT_EQ(conditions[1].op, Zarn::Condition::Greater);
+    EXPECT_EQ(saved(again), text);
 }
 
 TEST_F(RegistryTest, AFileThatFailedToLoadIsNeverOverwritten)
@@ -166,6 +189,16 @@ TEST_F(RegistryTest, SaveRefusesEntriesThatWouldNotReadBack)
          "the path of project 'p' holds a double quote"},
         {"tool name", [](ZarnRegistry& r) { r.tools["my tool"] = nullptr; },
          "tool name 'my tool' is not a valid identifier"},
+        {"variable in a block",
+         [](ZarnRegistry& r) {
+             Zarn::Condition condition;
+             condition.lhs = Zarn::makeString("x");
+             condition.context = std::make_shared<Zarn::ContextTemplate>(std::vector<Zarn::Assignment>{
+                 Zarn::Assignment("a b", Zarn::makeString("v"), Zarn::Assignment::Set)});
+             r.tools["t"] = std::make_shared<Zarn::ContextTemplate>(std::vector<Zarn::Assignment>{},
+                                                                    std::vector<Zarn::Condition>{condition});
+         },
+         "variable name 'a b' of tool 't' is not a valid identifier"},
         {"declared with a value",
          [](ZarnRegistry& r) {
              r.tools["t"] = std::make_shared<Zarn::ContextTemplate>(std::vector<Zarn::Assignment>{

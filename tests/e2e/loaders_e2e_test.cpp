@@ -42,8 +42,9 @@ TEST(LoadersE2e, LoadErrorsEndTheRunWithStatusOne)
     }
 }
 
-// Registering keeps every other entry readable: tool variables keep their
-// "!" and "^", and lists of strings are not mistaken for short paths.
+// Registering keeps every other entry readable and unchanged: tool variables
+// keep their "!" and "^", lists of strings are not mistaken for short paths,
+// and "if" blocks stay.
 TEST(LoadersE2e, RegisteringKeepsTheToolsOfTheRegistry)
 {
     Sandbox box;
@@ -55,6 +56,9 @@ TEST(LoadersE2e, RegisteringKeepsTheToolsOfTheRegistry)
                               "    !cc = P\"/usr/bin/gcc\"\n"
                               "    ^out = \"a.out\"\n"
                               "    flags = [ \"-DAPP\", \"-O2\" ]\n"
+                              "    if arch = \"arm\" {\n"
+                              "      !cc = P\"/usr/bin/arm-gcc\"\n"
+                              "    }\n"
                               "  }\n"
                               "}\n";
     box.write(box.registryFile(), tools);
