@@ -5,7 +5,6 @@
 #include <string>
 
 #include "loader/input_text.h"
-#include "loader/syntax_errors.h"
 #include "loader/visit_result.h"
 #include "loader/zarn_visitor_impl.h"
 #include "parser/CommonLexer.h"
@@ -13,6 +12,7 @@
 #include "types/zarn_exceptions.h"
 #include "types/zarn_log.h"
 #include "zarn_app.h"
+#include "zarn_checked_parse.h"
 #include "zarn_file_text.h"
 
 namespace fs = std::filesystem;
@@ -20,15 +20,6 @@ namespace fs = std::filesystem;
 namespace {
 
 const char* const projectFileName = ".zarn_project.txt";
-
-// Relative paths in a file are taken from the file's directory.
-fs::path baseDirectoryOf(const fs::path& file)
-{
-    fs::path directory = file.parent_path();
-    if (directory.empty())
-        directory = ".";
-    return fs::weakly_canonical(directory);
-}
 
 }  // namespace
 
@@ -87,7 +78,7 @@ std::shared_ptr<Zarn::Unit> ZarnApplication::ParseUnitFile(const fs::path& file)
     if (tree == nullptr || tree->zarnUnit() == nullptr)
         throw Zarn::ZarnException("Unable to parse unit file.");
 
-    ZarnVisitorImpl visitor(baseDirectoryOf(resolved), SourceKind::Unit);
+    ZarnVisitorImpl visitor(Zarn::baseDirectoryOf(resolved), SourceKind::Unit);
     std::shared_ptr<Zarn::Unit> unit = Zarn::takeOwned<Zarn::Unit>(visitor.visitZarnUnit(tree->zarnUnit()));
     logMessage(LogLevel::Verbose, "Parsed unit '{}' at '{}'\n", unit->name, resolved.string());
     return unit;
@@ -175,22 +166,13 @@ void ZarnApplication::LoadProjectFile(Zarn::Project& project)
     if (!Zarn::readFileText(project.file, text))
         throw Zarn::NotFoundException("Project file", project.file.string());
 
-    antlr4::ANTLRInputStream input;
-    Zarn::loadInputText(input, text, project.file.string());
-    CommonLexer lexer(&input);
-    antlr4::CommonTokenStream tokens(&lexer);
-    ZarnTopParser parser(&tokens);
-    ThrowingErrorListener listener;
-    listener.sourcePath = project.file;
-    replaceErrorListeners(lexer, listener);
-    replaceErrorListeners(parser, listener);
-    auto* tree = parser.projFile();
-    if (!listener.messages.empty())
-        throw std::runtime_error(listener.messages.front());
+    Zarn::CheckedParse parse(text, project.file);
+    auto* tree = parse.parser().projFile();
+    parse.throwFirstError();
     if (tree == nullptr || tree->zarnProject() == nullptr)
         throw std::runtime_error("Unable to parse project file.");
 
-    ZarnVisitorImpl visitor(baseDirectoryOf(project.file), SourceKind::Project);
+    ZarnVisitorImpl visitor(Zarn::baseDirectoryOf(project.file), SourceKind::Project);
     auto data = Zarn::takeResult<Zarn::ProjectData>(visitor.visitZarnProject(tree->zarnProject()));
 
     // Only now, with the whole file read, does the project change.

@@ -1,8 +1,6 @@
 // --create-project: a first project file for the tree the user stands in,
 // listing the unit files found below the project root by the unit each
 // declares.
-#include <unistd.h>
-
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -11,6 +9,7 @@
 #include "types/zarn_exceptions.h"
 #include "types/zarn_log.h"
 #include "zarn_app.h"
+#include "zarn_file_text.h"
 #include "zarn_names.h"
 #include "zarn_project_tree.h"
 
@@ -147,17 +146,8 @@ void ZarnApplication::CreateProjectFile(std::string& name)
     Zarn::ProjectTree::scan(*tree, projectRoot, *tree);
     const std::string text = projectFileText(name, *tree);
 
-    fs::path temporary = target;
-    temporary += ".tmp." + std::to_string(::getpid());
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out)
+    const fs::path temporary = Zarn::temporaryPathBeside(target);
+    if (Zarn::writeFileText(temporary, text) != Zarn::WriteResult::Written)
         throw std::runtime_error("Unable to write project file: " + target.string());
-    out << text;
-    out.flush();
-    out.close();
-    if (out.fail()) {
-        fs::remove(temporary, error);
-        throw std::runtime_error("Unable to write project file: " + target.string());
-    }
     placeNewFile(temporary, target);
 }

@@ -1,21 +1,17 @@
 #include "zarn_registry.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <fstream>
 #include <stdexcept>
 #include <system_error>
 
-#include "loader/input_text.h"
-#include "loader/syntax_errors.h"
 #include "loader/visit_result.h"
+#include "loader/zarn_reg_data.h"
 #include "loader/zarn_visitor_impl.h"
-#include "parser/CommonLexer.h"
-#include "parser/ZarnTopParser.h"
 #include "short_path_literals.h"
 #include "types/zarn_exceptions.h"
 #include "types/zarn_log.h"
+#include "zarn_checked_parse.h"
 #include "zarn_file_text.h"
 #include "zarn_names.h"
 
@@ -156,31 +152,24 @@ fs::path configDirectory()
     return directory;
 }
 
+namespace {
+
+// Parses registry text as the file at sourcePath is parsed, short path
+// literals included; relative project paths are taken from its directory.
+// Syntax errors throw std::runtime_error with the first error line.
 ZarnRegData parseRegistryText(const std::string& text, const fs::path& sourcePath)
 {
-    const std::string rewritten = Zarn::rewriteShortPathLiterals(text);
-    antlr4::ANTLRInputStream input;
-    Zarn::loadInputText(input, rewritten, sourcePath.string());
-    CommonLexer lexer(&input);
-    antlr4::CommonTokenStream tokens(&lexer);
-    ZarnTopParser parser(&tokens);
-    ThrowingErrorListener listener;
-    listener.sourcePath = sourcePath;
-    replaceErrorListeners(lexer, listener);
-    replaceErrorListeners(parser, listener);
-
-    auto* tree = parser.registryFile();
-    if (!listener.messages.empty())
-        throw std::runtime_error(listener.messages.front());
+    Zarn::CheckedParse parse(Zarn::rewriteShortPathLiterals(text), sourcePath);
+    auto* tree = parse.parser().registryFile();
+    parse.throwFirstError();
     if (tree == nullptr || tree->zarnRegistry() == nullptr)
         throw std::runtime_error("Unable to parse registry file.");
 
-    fs::path directory = sourcePath.parent_path();
-    if (directory.empty())
-        directory = ".";
-    ZarnVisitorImpl visitor(fs::weakly_canonical(directory), SourceKind::Registry);
+    ZarnVisitorImpl visitor(Zarn::baseDirectoryOf(sourcePath), SourceKind::Registry);
     return Zarn::takeResult<ZarnRegData>(visitor.visitZarnRegistry(tree->zarnRegistry()));
 }
+
+}  // namespace
 
 ZarnRegistry::ZarnRegistry(fs::path filePath) : filePath(std::move(filePath)) {}
 
@@ -286,19 +275,16 @@ void ZarnRegistry::save()
     checkReadsBack(text);
 
     const fs::path target = resolveLinks(filePath);
-    fs::path temporary = target;
-    temporary += ".tmp." + std::to_string(::getpid());
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out)
+    const fs::path temporary = Zarn::temporaryPathBeside(target);
+    switch (Zarn::writeFileText(temporary, text)) {
+    case Zarn::WriteResult::OpenFailed:
         throw std::runtime_error("Unable to open registry file for writing: " + filePath.native());
-    out << text;
-    out.flush();
-    out.close();
-    std::error_code error;
-    if (out.fail()) {
-        fs::remove(temporary, error);
+    case Zarn::WriteResult::WriteFailed:
         throw std::runtime_error("Unable to write registry file: " + filePath.native());
+    case Zarn::WriteResult::Written:
+        break;
     }
+    std::error_code error;
     // The replacement keeps the old file's permissions.
     const fs::file_status old = fs::status(target, error);
     if (!error && fs::is_regular_file(old))

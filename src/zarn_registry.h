@@ -8,7 +8,6 @@
 #include <string>
 
 #include "loader/zarn_project.h"
-#include "loader/zarn_reg_data.h"
 #include "types/ci_string.h"
 #include "types/zarn_context_types.h"
 
@@ -16,12 +15,6 @@
 // "Unable to resolve HOME path." when HOME is unset or empty; a failure to
 // create the directories passes as std::filesystem::filesystem_error.
 std::filesystem::path configDirectory();
-
-// Parses registry text as the registry file at `sourcePath` is parsed (short
-// path literals included); relative project paths are joined to sourcePath's
-// directory. Syntax errors throw std::runtime_error with the first error
-// line; invalid UTF-8 throws Zarn::ZarnException naming the file.
-ZarnRegData parseRegistryText(const std::string& text, const std::filesystem::path& sourcePath);
 
 class ZarnRegistry {
 public:
@@ -46,14 +39,13 @@ public:
     // when the text would not read back.
     void save();
 
-    // The file's text for the current maps, not yet checked to read back.
-    std::string toText() const;
-
     // Records the project's file under its name. A null project is an
     // internal error.
     void addProject(const Zarn::ProjectPtr& project);
 
 private:
+    // The file's text for the current maps, not yet checked to read back.
+    std::string toText() const;
     // Throws std::runtime_error unless the text reads back as the maps.
     void checkReadsBack(const std::string& text) const;
 };

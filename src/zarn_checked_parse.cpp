@@ -1,0 +1,29 @@
+#include "zarn_checked_parse.h"
+
+#include <stdexcept>
+
+#include "loader/input_text.h"
+
+namespace Zarn {
+
+CheckedParse::LoadedInput::LoadedInput(const std::string& text, const std::filesystem::path& source)
+{
+    loadInputText(stream, text, source.string());
+}
+
+CheckedParse::CheckedParse(const std::string& text, const std::filesystem::path& source)
+    : input(text, source), lexer(&input.stream), tokens(&lexer), zarnParser(&tokens)
+{
+    listener.sourcePath = source;
+    // On the lexer too: a stray character fails these files.
+    replaceErrorListeners(lexer, listener);
+    replaceErrorListeners(zarnParser, listener);
+}
+
+void CheckedParse::throwFirstError() const
+{
+    if (!listener.messages.empty())
+        throw std::runtime_error(listener.messages.front());
+}
+
+}  // namespace Zarn
