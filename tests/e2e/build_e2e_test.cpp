@@ -368,6 +368,19 @@ TEST(BuildE2e, CacheThatCannotBeWrittenIsReportedAndTheRunSucceeds)
     EXPECT_FALSE(fs::exists(box.work() / ".zarn_cache"));
 }
 
+TEST(BuildE2e, RunsThatEndBeforeTheBuildLeaveTheCacheFileAlone)
+{
+    Sandbox box;
+    box.write("zarn.txt", twoTargets);
+    box.write(".zarn_cache", "not a cache\n");
+    const std::vector<std::vector<std::string>> runs = {{"-l", "1"}, {"-u"}, {"--version"}, {"-l", "nosuch"}};
+    for (const auto& args : runs) {
+        const auto result = box.run(args);
+        EXPECT_FALSE(contains(result.out, "Cache file")) << args[0] << "\n" << result.out;
+        EXPECT_EQ(box.read(".zarn_cache"), "not a cache\n") << args[0];
+    }
+}
+
 TEST(BuildE2e, RawCommandRunsAndOtherValuesAreNoCommand)
 {
     Sandbox box;
