@@ -66,6 +66,8 @@ TEST_F(UnitFileE2e, TargetsAreListedByNameTheFirstAlways)
     const auto quiet = box.run({"-v", "7", "-l", "1"});
     EXPECT_EQ(quiet.status, 0);
     EXPECT_EQ(quiet.out, "b\n");
+    // A listing ends before the build cache is made.
+    EXPECT_FALSE(fs::exists(box.work() / ".zarn_cache"));
 }
 
 TEST_F(UnitFileE2e, AnUnknownUnitIsNotFound)
@@ -130,6 +132,27 @@ TEST_F(UnitFileE2e, WithoutAProjectTheDumpShowsTheProfileContext)
     EXPECT_EQ(result.out.rfind("Starting build\n", 0), 0u) << result.out;
 }
 
+// Command mode: no unit file is read, the root stays empty, the assignments
+// are dumped apart from the profile context, and the cache lies in the
+// current directory.
+TEST(StartupE2e, CommandModeDumpsTheCommandLineApart)
+{
+    Sandbox box;
+    box.write("sub/zarn.txt", "unit app\nb: { }\n");
+    const auto result = box.run({"-c", "-d", "x=1"}, "sub");
+    const auto all = lines(result.out);
+    const auto profile = dumpedContext(result.out, "Implicit context:");
+    EXPECT_TRUE(contains(profile, "project_root = \"\"")) << result.out;
+    EXPECT_FALSE(contains(profile, "x = 1")) << result.out;
+    const auto end = std::find(all.begin(), all.end(), "}");
+    ASSERT_NE(end, all.end()) << result.out;
+    EXPECT_EQ(std::vector<std::string>(end + 1, std::min(end + 5, all.end())),
+              (std::vector<std::string>{"", "{", "x = 1", "}"}))
+        << result.out;
+    EXPECT_EQ(result.out.find("app::"), std::string::npos) << result.out;
+    EXPECT_TRUE(fs::exists(box.work() / "sub" / ".zarn_cache"));
+}
+
 TEST_F(UnitFileE2e, WithoutHomeTheRunGoesOnWithoutRegistry)
 {
     const auto result = box.run({"-l", "1"}, {}, {"HOME"});
@@ -155,7 +178,7 @@ protected:
                   "}\n"
                   "profiles {\n"
                   "  release { b = \"release\" }\n"
-                  "  default { a = \"default\" b = \"default\" c = \"default\" }\n"
+                  "  default { a = \"default\" b = \"default\" c = \"default\" output_def_dir = \"build\" }\n"
                   "  Debug { b = \"debug\" c = \"debug\" }\n"
                   "}\n");
         box.write("main/app.txt", "unit app\nbuild: { }\nalpha: { }\n");
@@ -197,12 +220,14 @@ TEST_F(ProjectE2e, DumpShowsThePrecedenceOfTheLayers)
     EXPECT_TRUE(contains(context, "c = \"cli\""));
     EXPECT_TRUE(contains(context, "PROFILE = \"Debug\""));
     EXPECT_TRUE(contains(context, "project_root = \"" + mainDir.string() + "\""));
+    EXPECT_TRUE(contains(context, "output_def_dir = \"build\"")) << "the default profile beats a built-in";
 
     // The imported project sees the command line but not the main project's profiles.
     const auto lib = dumpedContext(result.out, "Implicit context for project 'lib':");
     EXPECT_TRUE(contains(lib, "c = \"cli\"")) << result.out;
     EXPECT_TRUE(contains(lib, "project_root = \"" + (mainDir / ".." / "lib").string() + "\""));
     EXPECT_FALSE(contains(lib, "a = \"default\""));
+    EXPECT_TRUE(contains(lib, "output_def_dir = \"out\""));
     // The import under release is not followed.
     EXPECT_EQ(result.out.find("'rlib'"), std::string::npos);
     // Namespaces are dumped in name order.
@@ -307,6 +332,8 @@ TEST(CreateProjectE2e, WritesTheSkeletonOnceAndLoadsIt)
     box.write("doc/zarn.txt", "# no unit line\n");
     const auto result = box.run({"--create-project"});
     EXPECT_EQ(result.status, 0) << result.out;
+    // Project creation comes before the registry is loaded.
+    EXPECT_FALSE(fs::exists(box.home() / ".config"));
     EXPECT_EQ(box.read(".zarn_project.txt"),
               "name work\nunits\n{\napp\n{\n  \"app/zarn.txt\"\n}\nlib\n{\n  \"lib/ZARN.TXT\"\n}\n}\n");
 
