@@ -13,29 +13,54 @@ namespace ParserTest {
 
 enum class StartRule { Registry, Unit, Project, Assignment };
 
-// The name of a start rule as the grammar spells it.
-const char* startRuleName(StartRule rule);
-
 // Keeps "line:column message" per reported error.
 class ErrorCollector : public antlr4::BaseErrorListener {
 public:
     std::vector<std::string> messages;
 
-    void syntaxError(antlr4::Recognizer* recognizer, antlr4::Token* offendingSymbol, size_t line,
-                     size_t charPositionInLine, const std::string& msg, std::exception_ptr e) override;
+    void syntaxError(antlr4::Recognizer*, antlr4::Token*, size_t line, size_t column, const std::string& msg,
+                     std::exception_ptr) override
+    {
+        messages.push_back(std::to_string(line) + ":" + std::to_string(column) + " " + msg);
+    }
 };
 
 // Owns the whole pipeline, so trees and tokens stay valid while it lives.
-class ParseRun {
-public:
-    explicit ParseRun(const std::string& text);
+struct ParseRun {
+    explicit ParseRun(const std::string& text)
+        : input(text)
+        , lexer(&input)
+        , tokens(&lexer)
+        , parser(&tokens)
+    {
+        lexer.removeErrorListeners();
+        lexer.addErrorListener(&lexerErrors);
+        parser.removeErrorListeners();
+        parser.addErrorListener(&parserErrors);
+    }
 
-    // Symbolic names of all tokens up to and including EOF.
-    std::vector<std::string> tokenNames();
-    // Parses with the given start rule; the tree is owned by the parser.
-    antlr4::ParserRuleContext* parse(StartRule rule);
+    // Symbolic names of all tokens, EOF included.
+    std::vector<std::string> tokenNames()
+    {
+        tokens.fill();
+        std::vector<std::string> names;
+        for (antlr4::Token* token : tokens.getTokens())
+            names.push_back(lexer.getVocabulary().getSymbolicName(token->getType()));
+        return names;
+    }
+
     // The tree of a parse as a LISP-style text of rule names and token texts.
-    std::string tree(StartRule rule);
+    std::string tree(StartRule rule)
+    {
+        antlr4::ParserRuleContext* root = nullptr;
+        switch (rule) {
+        case StartRule::Registry: root = parser.registryFile(); break;
+        case StartRule::Unit: root = parser.unitFile(); break;
+        case StartRule::Project: root = parser.projFile(); break;
+        case StartRule::Assignment: root = parser.assignment(); break;
+        }
+        return root->toStringTree(&parser);
+    }
 
     ErrorCollector lexerErrors;
     ErrorCollector parserErrors;
