@@ -1,38 +1,15 @@
 #include "types/zarn_cmdline.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdio>
 #include <string>
-#include <vector>
 
-#include "context_test_support.h"
+#include "types_test_support.h"
 
-using namespace ContextTestSupport;
-using Zarn::getVariableArguments;
-using Zarn::getVariableJoined;
-using Zarn::renderArgument;
-
-namespace {
-
-Zarn::VariableMap mapOf(const std::vector<Zarn::Assignment>& assignments)
-{
-    Zarn::VariableMap variables;
-    for (const auto& assignment : assignments)
-        variables.emplace(Util::CiString(assignment.name), assignment);
-    return variables;
-}
-
-struct RenderCase {
-    std::string text;
-    std::string prefix;
-    bool quote;
-    std::string expected;
-};
+using namespace TypesTestSupport;
 
 TEST(RenderArgument, WritesBlankPrefixAndTextQuotedOrNot)
 {
-    const std::vector<RenderCase> cases = {
+    const struct { std::string text, prefix; bool quote; std::string expected; } cases[] = {
         {"a", "-I", false, " -Ia"},
         {"a", "-I", true, " -I\"a\""},
         {"a b", "", true, " \"a b\""},
@@ -71,49 +48,30 @@ TEST(RenderArgument, EscapedTextReachesTheShellAsText)
     EXPECT_EQ(output, name);
 }
 
-TEST(VariableArguments, ListOfTextsWithPrefix)
+TEST(VariableArguments, WalkedAndJoinedForms)
 {
-    const auto variables = mapOf({set("inc", list({str("a"), str("b")}))});
-    EXPECT_EQ(getVariableArguments(variables, "INC", "-I", false), " -Ia -Ib");
-    EXPECT_EQ(getVariableArguments(variables, "inc", "-I", true), " -I\"a\" -I\"b\"");
-    EXPECT_EQ(getVariableJoined(variables, "Inc", "-I", false), " -Ia -Ib");
-}
-
-TEST(VariableArguments, MissingValuelessAndEmptyGiveNothing)
-{
-    const auto variables = mapOf({
-        Zarn::Assignment("declared", nullptr, Zarn::Assignment::Declare),
-        set("empty", str("")),
-        set("holes", list({str(""), str("x"), str("")})),
-    });
-    for (const std::string name : {"missing", "declared", "empty"}) {
-        EXPECT_EQ(getVariableArguments(variables, name, "-I", true), "") << name;
-        EXPECT_EQ(getVariableJoined(variables, name, "-I", true), "") << name;
+    VariableMap variables;
+    for (const Assignment& assignment :
+         {set("inc", strings({"a", "b"})), declare("declared"), set("empty", str("")),
+          set("holes", strings({"", "x", ""})), set("flags", str("-O2  -g")), set("n", num(4)),
+          set("v", list({str("a"), list({str("b"), strings({"c", "d"})})}))})
+        variables.emplace(assignment.name, assignment);
+    const struct { const char *name, *prefix; bool quote; const char *arguments, *joined; } cases[] = {
+        {"INC", "-I", false, " -Ia -Ib", " -Ia -Ib"},
+        {"inc", "-I", true, " -I\"a\" -I\"b\"", " -I\"a\" -I\"b\""},
+        {"missing", "-I", true, "", ""},
+        {"declared", "-I", true, "", ""},
+        {"empty", "-I", true, "", ""},
+        {"holes", "-I", false, " -Ix", " -Ix"},
+        // A string splits into words only when walked.
+        {"flags", "", true, " \"-O2\" \"-g\"", " \"-O2  -g\""},
+        // Walking flattens one level: the innermost list is one item.
+        {"v", "-x", false, " -xa -xb -xc d", " -xa -xb -xc -xd"},
+        // An integer has no members but is one joined item.
+        {"n", "-j", false, "", " -j4"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(getVariableArguments(variables, c.name, c.prefix, c.quote), c.arguments) << c.name;
+        EXPECT_EQ(getVariableJoined(variables, c.name, c.prefix, c.quote), c.joined) << c.name;
     }
-    EXPECT_EQ(getVariableArguments(variables, "holes", "-I", false), " -Ix");
-    EXPECT_EQ(getVariableJoined(variables, "holes", "-I", false), " -Ix");
 }
-
-TEST(VariableArguments, StringSplitsIntoWordsOnlyWhenWalked)
-{
-    const auto variables = mapOf({set("flags", str("-O2  -g"))});
-    EXPECT_EQ(getVariableArguments(variables, "flags", "", true), " \"-O2\" \"-g\"");
-    EXPECT_EQ(getVariableJoined(variables, "flags", "", true), " \"-O2  -g\"");
-}
-
-TEST(VariableArguments, NestedListsFlattenFullyOnlyWhenJoined)
-{
-    const auto variables = mapOf({set("v", list({str("a"), list({str("b"), list({str("c"), str("d")})})}))});
-    EXPECT_EQ(getVariableJoined(variables, "v", "-x", false), " -xa -xb -xc -xd");
-    // One level only: the innermost list is written through its own text.
-    EXPECT_EQ(getVariableArguments(variables, "v", "-x", false), " -xa -xb -xc d");
-}
-
-TEST(VariableArguments, IntegerIsNoWalkButOneJoinedItem)
-{
-    const auto variables = mapOf({set("n", integer(4))});
-    EXPECT_EQ(getVariableArguments(variables, "n", "-j", false), "");
-    EXPECT_EQ(getVariableJoined(variables, "n", "-j", false), " -j4");
-}
-
-}  // namespace
