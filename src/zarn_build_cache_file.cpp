@@ -11,6 +11,7 @@
 #include "loader/assignment_text.h"
 #include "short_path_literals.h"
 #include "types/zarn_log.h"
+#include "types/zarn_value_types.h"
 #include "zarn_cache_values.h"
 
 namespace Zarn {
@@ -103,6 +104,23 @@ bool readValuelessItem(const std::string& text, uint64_t type, uint32_t flags, A
     assignment = Assignment(text.substr(first, last - first), nullptr,
                             static_cast<Assignment::AssignType>(type), flags);
     return true;
+}
+
+// A value read back was resolved before it was written, so its text is
+// final: a file name holding "#1" or "${" is never expanded again. Strings
+// and paths at any depth, also inside lists and context values.
+void markReadBackFinal(const ZarnValuePtr& value)
+{
+    if (const auto* context = dynamic_cast<const ZarnContext*>(value.get())) {
+        if (context->getContext())
+            for (auto& [name, assignment] : context->getContext()->variables)
+                markReadBackFinal(assignment.value);
+    } else if (const auto* list = dynamic_cast<const ZarnList*>(value.get())) {
+        for (const ZarnValuePtr& member : list->getMembers())
+            markReadBackFinal(member);
+    } else {
+        markFinal(value);
+    }
 }
 
 bool isRecordWritable(const CacheRecordSnapshot& record)
@@ -326,6 +344,7 @@ bool readCacheItem(std::istream& in, Assignment& assignment, const AssignmentTex
         return false;
     try {
         Assignment parsed = parse(rewriteShortPathLiterals(text), ".");
+        markReadBackFinal(parsed.value);
         assignment = Assignment(std::move(parsed.name), std::move(parsed.value),
                                 static_cast<Assignment::AssignType>(type), static_cast<uint32_t>(flags));
         return true;

@@ -34,7 +34,8 @@ bool readCacheNumber(std::istream& in, uint64_t& number);
 bool writeCacheItem(std::ostream& out, const Assignment& assignment);
 // The operator and flags come from the "A" line. Text that does not parse is
 // taken only in the form "name <operator>" with nothing after it (an
-// assignment without a value).
+// assignment without a value). Every string and path read is final: it was
+// resolved when it was written.
 bool readCacheItem(std::istream& in, Assignment& assignment, const AssignmentTextParser& parse);
 
 // The records of a cache file read from a stream; nullopt after a defect,

@@ -6,6 +6,7 @@
 
 #include "build_test_support.h"
 #include "loader/assignment_text.h"
+#include "types/zarn_exceptions.h"
 #include "zarn_cache_values.h"
 
 using namespace BuildTestSupport;
@@ -122,6 +123,60 @@ TEST(CacheItem, ShortPathLiteralsReadBackAsPaths)
     Zarn::Assignment item;
     ASSERT_TRUE(Zarn::readCacheItem(in, item, parser));
     EXPECT_TRUE(Zarn::cacheValuesEqual(item.value, path("/t/p/out.txt")));
+}
+
+// The text of the value after resolution through the context, or what
+// made the resolution fail.
+std::string resolvedText(const Zarn::ZarnValuePtr& value, Zarn::Context& context)
+{
+    auto* resolvable = dynamic_cast<Zarn::Resolvable*>(value.get());
+    if (!resolvable)
+        return "not resolvable";
+    std::string text;
+    captureOutput(LogLevel::Warning, [&] {
+        try {
+            resolvable->setResolver(&context);
+            const Zarn::ZarnValuePtr resolved = resolvable->resolve();
+            if (const auto* block = dynamic_cast<const Zarn::ZarnContext*>(resolved.get()))
+                text = textOf(*block->getContext(), "out");
+            else
+                text = resolved->toString();
+        } catch (const Zarn::ZarnException& error) {
+            text = "failed: " + error.getMessage();
+        } catch (const std::exception& error) {
+            text = std::string("failed: ") + error.what();
+        }
+    });
+    return text;
+}
+
+TEST(CacheItem, ValuesReadBackAreFinalAndNeverExpandedAgain)
+{
+    Zarn::Context context;
+    context.addAssignment(set("x", str("X")));
+    context.addAssignment(set("names", list({str("m"), str("n")})));
+    struct Case {
+        Zarn::ZarnValuePtr value;
+        const char* text;  // as written, and as resolved after reading back
+    };
+    const Case cases[] = {
+        {str("a${x}#1"), "a${x}#1"},
+        {str("-I#{names}"), "-I#{names}"},
+        {path("/p/b#1${x}.o"), "/p/b#1${x}.o"},
+        {list({str("#2"), path("/p/${x}")}), "#2 /p/${x}"},
+        {block({output("out", list({str("${x}#3")}))}), "${x}#3"},
+    };
+    for (const Case& c : cases) {
+        std::stringstream stream;
+        ASSERT_TRUE(Zarn::writeCacheItem(stream, set("v", c.value)));
+        Zarn::Assignment item;
+        ASSERT_TRUE(Zarn::readCacheItem(stream, item, parser)) << stream.str();
+        ASSERT_TRUE(item.value) << c.text;
+        if (!dynamic_cast<const Zarn::ZarnContext*>(item.value.get())) {
+            EXPECT_TRUE(Zarn::isFinalText(*item.value)) << c.text;
+        }
+        EXPECT_EQ(resolvedText(item.value, context), c.text);
+    }
 }
 
 TEST(CacheItem, ValuelessTextReadsThroughTheFallback)

@@ -266,6 +266,37 @@ gen: {
     EXPECT_EQ(box.read("passed.txt"), "two\n") << rebuilt.out;
 }
 
+TEST(BuildE2e, FileNamesHoldingReferenceCharactersStayLiteralAcrossRuns)
+{
+    Sandbox box;
+    box.write("data/odd#1${x}.in", "content\n");
+    box.write("zarn.txt", R"z(unit demo
+all: gen {
+  cmdline = "cat '${gen.out}'"
+}
+gen: {
+  src = P"(data/*.in)"
+  cmdline = "cp '${src}' '${out}'"
+  ^out = P"(${src}.out)"
+}
+)z");
+    const std::string made = (box.work() / "data" / "odd#1${x}.in.out").string();
+    const std::string consumed = "[demo::all] cat '" + made + "'\ncontent\n";
+    const auto first = box.run({});
+    EXPECT_EQ(first.status, 0) << first.out;
+    EXPECT_TRUE(contains(first.out, consumed)) << first.out;
+    EXPECT_EQ(box.read(made), "content\n");
+
+    // The record read back names the same file, and the dependent sees it
+    // unchanged.
+    const auto second = box.run({"-v", "1"});
+    EXPECT_EQ(second.status, 0) << second.out;
+    EXPECT_TRUE(contains(second.out, "[demo::gen] Cache hit for 'demo::gen'.\n")) << second.out;
+    EXPECT_TRUE(contains(second.out, consumed)) << second.out;
+    EXPECT_EQ(box.run({"-o", "outs.txt", "gen"}).status, 0);
+    EXPECT_EQ(box.read("outs.txt"), "out = P\"" + made + "\"\n");
+}
+
 TEST(BuildE2e, OutputsPassedOnWithPlusAreNotRepeated)
 {
     Sandbox box;
