@@ -11,22 +11,6 @@ namespace Zarn {
 
 namespace {
 
-const char* cacheOperatorText(uint32_t type)
-{
-    switch (type) {
-    case Assignment::Set:
-        return " = ";
-    case Assignment::Append:
-        return " += ";
-    case Assignment::SetIfUnset:
-        return " ?= ";
-    case Assignment::Declare:
-        return " : ";
-    default:
-        return "";
-    }
-}
-
 bool containsContext(const ZarnValue& value)
 {
     if (dynamic_cast<const ZarnContext*>(&value))
@@ -176,7 +160,7 @@ std::string cacheAssignmentText(const Assignment& assignment)
     if (assignment.type == Assignment::Declare && !assignment.value)
         return assignment.name;
     std::string text = assignment.name;
-    text += cacheOperatorText(assignment.type);
+    text += Assignment::operatorText(assignment.type);
     if (assignment.value)
         text += cacheLiteral(*assignment.value);
     return text;
