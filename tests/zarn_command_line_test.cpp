@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "types/zarn_log.h"
@@ -14,216 +14,75 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Parses the arguments into a fresh application; argv[0] is added here.
-class CommandLineTest : public ::testing::Test {
-protected:
-    void TearDown() override { logThreshold = 5; }
-
-    void parse(std::vector<std::string> args)
-    {
-        args.insert(args.begin(), "zarn");
-        std::vector<const char*> argv;
-        for (const auto& a : args)
-            argv.push_back(a.c_str());
-        app.parseCommandLine(static_cast<int>(argv.size()), argv.data());
-    }
-
+// The option fields after parsing the arguments, as one line; a file below
+// the current directory is shown as "./<path>".
+std::string parsed(std::vector<std::string> args)
+{
+    const int savedThreshold = logThreshold.load();
+    logThreshold = 5;  // the default verbosity: -v must move both
     ZarnApplication app;
-};
-
-TEST_F(CommandLineTest, NoArgumentsKeepTheInitialValues)
-{
-    parse({});
-    EXPECT_EQ(app.unitFile, fs::path("zarn.txt"));
-    EXPECT_EQ(app.loadMode, LoadMode::SearchProject);
-    EXPECT_EQ(app.verbosity, 5);
-    EXPECT_EQ(app.jobCount, 1);
-    EXPECT_TRUE(app.positionalArguments.empty());
-    EXPECT_FALSE(app.commandMode || app.dumpFlag || app.listUnitsFlag || app.listProfilesFlag ||
-                 app.createProjectFlag || app.registerFlag || app.findCompilersFlag || app.versionFlag);
-    EXPECT_EQ(logThreshold.load(), 5);
+    std::vector<const char*> argv{"zarn"};
+    for (const auto& a : args)
+        argv.push_back(a.c_str());
+    app.parseCommandLine(static_cast<int>(argv.size()), argv.data());
+    std::string text = "v" + std::to_string(app.verbosity) + " j" + std::to_string(app.jobCount);
+    text += app.unitFile.is_absolute() ? " f=./" + app.unitFile.lexically_relative(fs::current_path()).string()
+                                       : " f=" + app.unitFile.string();
+    text += " mode" + std::to_string(static_cast<int>(app.loadMode)) + " o=" + app.outputsFile +
+            " l=" + app.listedUnit + " flags=";
+    for (const auto& [on, letter] : {std::pair{app.commandMode, 'c'}, {app.dumpFlag, 'd'}, {app.listUnitsFlag, 'u'},
+                                     {app.listProfilesFlag, 'p'}, {app.registerFlag, 'r'}, {app.versionFlag, 'V'},
+                                     {app.createProjectFlag, 'C'}, {app.findCompilersFlag, 'F'}})
+        if (on)
+            text += letter;
+    text += " pos=";
+    for (const auto& positional : app.positionalArguments)
+        text += "[" + positional + "]";
+    if (logThreshold.load() != app.verbosity)
+        text += " threshold=" + std::to_string(logThreshold.load());
+    logThreshold = savedThreshold;
+    return text;
 }
 
-TEST_F(CommandLineTest, OneOrTwoDashesAndAnyLetterCaseNameTheSameOption)
+TEST(CommandLineTest, OptionsAndTheirArguments)
 {
-    for (const auto& args : std::vector<std::vector<std::string>>{
-             {"--VERBOSE", "2"}, {"-Verbose", "2"}, {"-v", "2"}, {"--v", "2"}, {"-V", "2"}}) {
-        ZarnApplication fresh;
-        std::vector<const char*> argv{"zarn"};
-        for (const auto& a : args)
-            argv.push_back(a.c_str());
-        logThreshold = 5;
-        fresh.parseCommandLine(static_cast<int>(argv.size()), argv.data());
-        EXPECT_EQ(fresh.verbosity, 2) << args[0];
-        EXPECT_EQ(logThreshold.load(), 2) << args[0];
-        EXPECT_TRUE(fresh.positionalArguments.empty()) << args[0];
-    }
-}
-
-TEST_F(CommandLineTest, UnknownNamesAreIgnoredSilently)
-{
-    // "---v" is the option "-v", which does not exist; "-" and "--" give an empty name.
-    parse({"---v", "-x", "-", "--", "--verbos", "-file2"});
-    EXPECT_EQ(app.verbosity, 5);
-    EXPECT_TRUE(app.positionalArguments.empty());
-    EXPECT_EQ(app.loadMode, LoadMode::SearchProject);
-}
-
-TEST_F(CommandLineTest, EveryFlagHasItsShortAndLongForm)
-{
-    parse({"-d", "-u", "-p", "-r", "--version", "--create-project", "--find-compilers"});
-    EXPECT_TRUE(app.dumpFlag && app.listUnitsFlag && app.listProfilesFlag && app.registerFlag &&
-                app.versionFlag && app.createProjectFlag && app.findCompilersFlag);
-
-    ZarnApplication longForms;
-    const char* argv[] = {"zarn", "--DUMP", "-list-units", "--List-Profiles", "--register",
-                          "-VERSION", "--Create-Project", "--FIND-COMPILERS", "--cmdmode"};
-    longForms.parseCommandLine(9, argv);
-    EXPECT_TRUE(longForms.dumpFlag && longForms.listUnitsFlag && longForms.listProfilesFlag &&
-                longForms.registerFlag && longForms.versionFlag && longForms.createProjectFlag &&
-                longForms.findCompilersFlag && longForms.commandMode);
-}
-
-TEST_F(CommandLineTest, OptionalNumbersAreTakenOnlyWhenTheyBeginWithADigit)
-{
-    parse({"-v", "-3"});
-    EXPECT_EQ(app.verbosity, 3);
-    EXPECT_TRUE(app.positionalArguments.empty());
-
-    ZarnApplication plus;
-    const char* plusArgs[] = {"zarn", "-v", "+3"};
-    plus.parseCommandLine(3, plusArgs);
-    EXPECT_EQ(plus.verbosity, 3);
-    EXPECT_EQ(plus.positionalArguments, std::vector<std::string>{"+3"});
-
-    ZarnApplication trailing;
-    const char* trailingArgs[] = {"zarn", "-v", "12abc"};
-    trailing.parseCommandLine(3, trailingArgs);
-    EXPECT_EQ(trailing.verbosity, 12);
-    EXPECT_TRUE(trailing.positionalArguments.empty());
-    EXPECT_EQ(logThreshold.load(), 12);
-}
-
-TEST_F(CommandLineTest, JobCounts)
-{
-    parse({"-j"});
-    EXPECT_GE(app.jobCount, 1);
-
-    ZarnApplication zero;
-    const char* zeroArgs[] = {"zarn", "-j", "0"};
-    zero.parseCommandLine(3, zeroArgs);
-    EXPECT_EQ(zero.jobCount, 0);
-
-    ZarnApplication four;
-    const char* fourArgs[] = {"zarn", "--jobs", "4", "app"};
-    four.parseCommandLine(4, fourArgs);
-    EXPECT_EQ(four.jobCount, 4);
-    EXPECT_EQ(four.positionalArguments, std::vector<std::string>{"app"});
-}
-
-TEST_F(CommandLineTest, Errors)
-{
+    const std::string defaults = "v5 j1 f=zarn.txt mode0 o= l= flags= pos=";
+    const std::string allJobs = "j" + std::to_string(std::max(1u, std::thread::hardware_concurrency()));
     struct Case {
         std::vector<std::string> args;
-        std::string message;
+        std::string expected;
     };
-    const std::vector<Case> cases{
-        {{"-o"}, "unknown switch"},
-        {{"-f"}, "unknown switch"},
-        {{"-l"}, "Option '-l' requires a unit."},
-        {{"-l", "-u"}, "Option '-l' requires a unit."},
-        {{"-v", "99999999999"}, "stoi"},
-        {{"-j", "99999999999"}, "stoi"},
+    const Case cases[] = {
+        {{}, defaults},
+        // one or two dashes and any letter case name the same option
+        {{"--VERBOSE", "2"}, "v2 j1 f=zarn.txt mode0 o= l= flags= pos="},
+        {{"-Verbose", "2"}, "v2 j1 f=zarn.txt mode0 o= l= flags= pos="},
+        {{"--v", "2"}, "v2 j1 f=zarn.txt mode0 o= l= flags= pos="},
+        {{"-V", "2"}, "v2 j1 f=zarn.txt mode0 o= l= flags= pos="},
+        // "---v" is the option "-v", which does not exist; "-" and "--" name nothing
+        {{"---v", "-x", "-", "--", "--verbos", "-file2"}, defaults},
+        {{"-d", "-u", "-p", "-r", "--version", "--create-project", "--find-compilers"},
+         "v5 j1 f=zarn.txt mode0 o= l= flags=duprVCF pos="},
+        {{"--DUMP", "-list-units", "--List-Profiles", "--register", "-VERSION", "--Create-Project", "--FIND-COMPILERS",
+          "--cmdmode"},
+         "v5 j1 f= mode2 o= l= flags=cduprVCF pos="},
+        // optional numbers are taken only when they begin with a digit
+        {{"-v", "-3"}, "v3 j1 f=zarn.txt mode0 o= l= flags= pos="},
+        {{"-v", "+3"}, "v3 j1 f=zarn.txt mode0 o= l= flags= pos=[+3]"},
+        {{"-v", "12abc"}, "v12 j1 f=zarn.txt mode0 o= l= flags= pos="},
+        {{"-j"}, "v5 " + allJobs + " f=zarn.txt mode0 o= l= flags= pos="},
+        {{"-j", "0"}, "v5 j0 f=zarn.txt mode0 o= l= flags= pos="},
+        {{"--jobs", "4", "app"}, "v5 j4 f=zarn.txt mode0 o= l= flags= pos=[app]"},
+        // positionals keep their order around options; arguments may begin with "-"
+        {{"app", "-d", "x=1", ""}, "v5 j1 f=zarn.txt mode0 o= l= flags=d pos=[app][x=1][]"},
+        {{"-f", "-x", "-o", "-out.txt", "-l", "lib"}, "v5 j1 f=./-x mode1 o=-out.txt l=lib flags= pos="},
+        // the file is made absolute and normal; -c clears it, a later -f sets it
+        {{"-c", "-f", "rel/./sub/../zarn.txt"}, "v5 j1 f=./rel/zarn.txt mode1 o= l= flags=c pos="},
+        {{"-f", "u.txt", "-c"}, "v5 j1 f= mode2 o= l= flags=c pos="},
+        {{"-v", "2", "-v", "7", "-o", "a", "-o", "b"}, "v7 j1 f=zarn.txt mode0 o=b l= flags= pos="},
     };
-    for (const auto& c : cases) {
-        ZarnApplication fresh;
-        std::vector<const char*> argv{"zarn"};
-        for (const auto& a : c.args)
-            argv.push_back(a.c_str());
-        try {
-            fresh.parseCommandLine(static_cast<int>(argv.size()), argv.data());
-            ADD_FAILURE() << "no error for " << c.args[0];
-        } catch (const std::exception& error) {
-            EXPECT_EQ(error.what(), c.message) << c.args[0];
-        }
-    }
-}
-
-TEST_F(CommandLineTest, ErrorTypes)
-{
-    const char* out[] = {"zarn", "-o"};
-    EXPECT_THROW(app.parseCommandLine(2, out), std::runtime_error);
-    const char* list[] = {"zarn", "-l"};
-    EXPECT_THROW(app.parseCommandLine(2, list), std::invalid_argument);
-    const char* big[] = {"zarn", "-v", "99999999999"};
-    EXPECT_THROW(app.parseCommandLine(3, big), std::out_of_range);
-}
-
-TEST_F(CommandLineTest, PositionalsKeepTheirOrderAroundOptions)
-{
-    parse({"app", "-d", "x=1", ""});
-    EXPECT_EQ(app.positionalArguments, (std::vector<std::string>{"app", "x=1", ""}));
-    EXPECT_TRUE(app.dumpFlag);
-}
-
-TEST_F(CommandLineTest, ArgumentsOfFileOutAndList)
-{
-    parse({"-f", "-x", "-o", "-out.txt", "-l", "lib"});
-    EXPECT_EQ(app.unitFile, (fs::current_path() / "-x").lexically_normal());
-    EXPECT_EQ(app.outputsFile, "-out.txt");
-    EXPECT_EQ(app.listedUnit, "lib");
-    EXPECT_TRUE(app.positionalArguments.empty());
-}
-
-TEST_F(CommandLineTest, FileIsMadeAbsoluteAndNormal)
-{
-    parse({"-c", "-f", "rel/./sub/../zarn.txt"});
-    EXPECT_EQ(app.unitFile, fs::current_path() / "rel" / "zarn.txt");
-    EXPECT_EQ(app.loadMode, LoadMode::UnitFile);
-    EXPECT_TRUE(app.commandMode);  // a flag once set stays set
-}
-
-TEST_F(CommandLineTest, CommandModeAfterFileClearsTheFile)
-{
-    parse({"-f", "u.txt", "-c"});
-    EXPECT_TRUE(app.unitFile.empty());
-    EXPECT_EQ(app.loadMode, LoadMode::CommandLine);
-    EXPECT_TRUE(app.commandMode);
-}
-
-TEST_F(CommandLineTest, RepeatedOptionsTakeTheLastValue)
-{
-    parse({"-v", "2", "-v", "7", "-o", "a", "-o", "b"});
-    EXPECT_EQ(app.verbosity, 7);
-    EXPECT_EQ(app.outputsFile, "b");
-}
-
-TEST(CommandLineHelp, HelpEndsTheProcessWithStatusZero)
-{
-    const char* argv[] = {"zarn", "-h", "-x"};
-    EXPECT_EXIT(
-        {
-            ZarnApplication app;
-            app.parseCommandLine(3, argv);
-        },
-        ::testing::ExitedWithCode(0), "");
-}
-
-TEST(CommandLineHelp, UsageTextHasThirteenLines)
-{
-    const std::string usage = Zarn::usageText;
-    EXPECT_EQ(std::count(usage.begin(), usage.end(), '\n'), 13);
-    EXPECT_EQ(usage.back(), '\n');
-    EXPECT_NE(usage.find("\nOptions: \n"), std::string::npos);
-}
-
-TEST(OptionName, RemovesOneOrTwoDashes)
-{
-    EXPECT_EQ(Zarn::optionName("-v"), "v");
-    EXPECT_EQ(Zarn::optionName("--verbose"), "verbose");
-    EXPECT_EQ(Zarn::optionName("---v"), "-v");
-    EXPECT_EQ(Zarn::optionName("-"), "");
-    EXPECT_EQ(Zarn::optionName("--"), "");
+    for (const Case& c : cases)
+        EXPECT_EQ(parsed(c.args), c.expected) << (c.args.empty() ? "(none)" : c.args[0]);
 }
 
 }  // namespace

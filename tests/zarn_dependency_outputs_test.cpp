@@ -2,10 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "build_test_support.h"
-#include "types/zarn_exceptions.h"
+#include "test_support.h"
 
-using namespace BuildTestSupport;
+using namespace TestSupport;
 
 namespace {
 
@@ -43,48 +42,42 @@ std::string dotted(const Zarn::Context& context, const std::vector<std::string>&
 
 class DependencyOutputsTest : public ::testing::Test {
 protected:
-    DependencyOutputsTest() : consumer(Zarn::QualifiedTargetName("p", "app", "main"), ""), store(consumer, consumer.name)
+    DependencyOutputsTest()
+        : consumer(Zarn::QualifiedTargetName("p", "app", "main"), ""), store(consumer, consumer.name)
     {
     }
 
-    std::string run(const std::function<void()>& action) { return captureOutput(LogLevel::Trace, action); }
+    std::string run(const std::function<void()>& action) { return captureLog(LogLevel::Trace, action); }
+    std::string add(const Zarn::Dependency& dependency, Zarn::QualifiedTargetName name, const std::string& out)
+    {
+        return run([&] { store.createDependencyContext(dependency, name, outputsWith({set("out", str(out))})); });
+    }
+    std::string merge(const std::string& alias, Zarn::QualifiedTargetName name, Zarn::ZarnValuePtr value)
+    {
+        return run([&] { store.addMergedAliasOutput(dependency(2, alias), name, outputsWith({set("o", value)})); });
+    }
 
     Zarn::TargetContext consumer;
     Zarn::DependencyOutputStore store;
 };
 
-TEST_F(DependencyOutputsTest, SameUnitDependencyAppearsUnderItsTargetName)
-{
-    const std::string out = run([&] {
-        store.createDependencyContext(dependency(), {"P", "APP", "gen"}, outputsWith({set("out", str("g.txt"))}));
-    });
-    EXPECT_EQ(out, "");
-    EXPECT_EQ(dotted(consumer, {"gen", "out"}), "g.txt");
-    EXPECT_EQ(consumer.variables.at(Util::CiString("gen")).type, Zarn::Assignment::Append);
-}
-
-TEST_F(DependencyOutputsTest, OtherUnitDependencyAppearsUnderUnitAndTarget)
-{
-    run([&] {
-        store.createDependencyContext(dependency(), {"p", "lib", "gen"}, outputsWith({set("out", str("l.txt"))}));
-        store.createDependencyContext(dependency(), {"p", "lib", "doc"}, outputsWith({set("out", str("d.txt"))}));
-        store.createDependencyContext(dependency(), {"other", "app", "x"}, outputsWith({set("out", str("o.txt"))}));
-    });
-    EXPECT_EQ(dotted(consumer, {"lib", "gen", "out"}), "l.txt");
-    EXPECT_EQ(dotted(consumer, {"lib", "doc", "out"}), "d.txt");  // the second merges into the unit's context
-    EXPECT_EQ(dotted(consumer, {"app", "x", "out"}), "o.txt");     // same unit name, other project
-}
-
-TEST_F(DependencyOutputsTest, PlainAliasAppendsWithAWarningOnCollision)
+TEST_F(DependencyOutputsTest, OutputsAppearUnderTheTargetTheUnitOrTheAlias)
 {
     consumer.addAssignment(set("libs", block({set("first", str("1"))})));
-    const std::string out = run([&] {
-        store.createDependencyContext(dependency(1, "libs"), {"p", "lib", "gen"},
-                                      outputsWith({set("out", str("l.txt"))}));
-    });
-    EXPECT_EQ(out, "Dependency output alias 'libs' collides with an existing context variable." + collisionTail);
-    EXPECT_EQ(dotted(consumer, {"libs", "first"}), "1");
-    EXPECT_EQ(dotted(consumer, {"libs", "out"}), "l.txt");
+    EXPECT_EQ(add(dependency(), {"P", "APP", "gen"}, "g.txt"), "");
+    EXPECT_EQ(add(dependency(), {"p", "lib", "gen"}, "l.txt"), "");
+    EXPECT_EQ(add(dependency(), {"p", "lib", "doc"}, "d.txt"), "");
+    EXPECT_EQ(add(dependency(), {"other", "app", "x"}, "o.txt"), "");
+    EXPECT_EQ(add(dependency(1, "libs"), {"p", "lib", "gen"}, "a.txt"),
+              "Dependency output alias 'libs' collides with an existing context variable." + collisionTail);
+
+    EXPECT_EQ(dotted(consumer, {"gen", "out"}), "g.txt");
+    EXPECT_EQ(consumer.variables.at(Util::CiString("gen")).type, Zarn::Assignment::Append);
+    EXPECT_EQ(dotted(consumer, {"lib", "gen", "out"}), "l.txt");
+    EXPECT_EQ(dotted(consumer, {"lib", "doc", "out"}), "d.txt");  // merged into the unit's context
+    EXPECT_EQ(dotted(consumer, {"app", "x", "out"}), "o.txt");     // same unit name, other project
+    EXPECT_EQ(dotted(consumer, {"libs", "first"}), "1");            // an alias appends
+    EXPECT_EQ(dotted(consumer, {"libs", "out"}), "a.txt");
 }
 
 TEST_F(DependencyOutputsTest, CollisionWarnings)
@@ -93,71 +86,49 @@ TEST_F(DependencyOutputsTest, CollisionWarnings)
     consumer.addAssignment(set("lib", block({set("gen", str("earlier"))})));
     consumer.addAssignment(set("tools", str("plain")));
     consumer.addAssignment(set("docs", block({set("other", str("x"))})));
+    struct Case {
+        Zarn::QualifiedTargetName dependency;
+        std::string warning;
+    };
+    const Case cases[] = {
+        {{"p", "app", "gen"}, "Dependency output 'gen' collides with an existing context variable."},
+        {{"p", "lib", "GEN"}, "Dependency output 'lib::GEN' collides with an existing dependency output."},
+        {{"p", "tools", "gen"}, "Dependency output 'tools::gen' collides with existing context variable 'tools'."},
+        // a context value without that target, or no variable at all: no warning
+        {{"p", "docs", "gen"}, ""},
+        {{"p", "app", "fresh"}, ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(run([&] { store.warnOnCollision(consumer.name, c.dependency, ""); }),
+                  c.warning.empty() ? "" : c.warning + collisionTail)
+            << c.dependency.toString();
 
-    EXPECT_EQ(run([&] { store.warnOnCollision(consumer.name, {"p", "app", "gen"}, ""); }),
-              "Dependency output 'gen' collides with an existing context variable." + collisionTail);
-    EXPECT_EQ(run([&] { store.warnOnCollision(consumer.name, {"p", "lib", "GEN"}, ""); }),
-              "Dependency output 'lib::GEN' collides with an existing dependency output." + collisionTail);
-    EXPECT_EQ(run([&] { store.warnOnCollision(consumer.name, {"p", "tools", "gen"}, ""); }),
-              "Dependency output 'tools::gen' collides with existing context variable 'tools'." + collisionTail);
-    // a context value without that target, or no variable at all: no warning
-    EXPECT_EQ(run([&] { store.warnOnCollision(consumer.name, {"p", "docs", "gen"}, ""); }), "");
-    EXPECT_EQ(run([&] { store.warnOnCollision(consumer.name, {"p", "app", "fresh"}, ""); }), "");
-}
-
-TEST_F(DependencyOutputsTest, OtherUnitNamedLikeAStringVariableIsWarnedAndStillAppended)
-{
-    consumer.addAssignment(set("tools", str("plain")));
-    const std::string out = captureOutput(LogLevel::Warning, [&] {
-        // The append operator decides; a string does not take a context value.
-        EXPECT_THROW(store.createDependencyContext(dependency(), {"p", "tools", "gen"},
-                                                   outputsWith({set("out", str("t"))})),
+    // Warned, then the append operator decides: a string takes no context value.
+    const std::string out = run([&] {
+        EXPECT_THROW(store.createDependencyContext(dependency(), {"p", "tools", "gen"}, outputsWith({})),
                      Zarn::BadConversion);
     });
-    EXPECT_EQ(out, "Dependency output 'tools::gen' collides with existing context variable 'tools'." + collisionTail);
-}
-
-TEST_F(DependencyOutputsTest, MergedAliasesShareOneContextWhateverTheirCase)
-{
-    const std::string out = run([&] {
-        store.addMergedAliasOutput(dependency(2, "objs"), {"p", "app", "a"}, outputsWith({set("o", str("a.o"))}));
-        store.addMergedAliasOutput(dependency(2, "OBJS"), {"p", "lib", "b"}, outputsWith({set("o", str("b.o"))}));
-        store.appendMergedOutput();
-    });
-    EXPECT_EQ(out, "");
-    EXPECT_EQ(consumer.variables.size(), 1u);
-    EXPECT_EQ(dotted(consumer, {"objs", "o"}), "a.o b.o");
+    EXPECT_EQ(out, cases[2].warning + collisionTail);
 }
 
 TEST_F(DependencyOutputsTest, MergedAliasWarnsOnceOnCollision)
 {
     consumer.addAssignment(set("objs", block({})));
-    const std::string out = run([&] {
-        store.addMergedAliasOutput(dependency(2, "objs"), {"p", "app", "a"}, outputsWith({set("o", str("a.o"))}));
-        store.addMergedAliasOutput(dependency(2, "objs"), {"p", "app", "b"}, outputsWith({set("o", str("b.o"))}));
-    });
-    EXPECT_EQ(out, "Dependency output alias 'objs' collides with an existing context variable." + collisionTail);
+    const std::string first = merge("objs", {"p", "app", "a"}, str("a.o"));
+    EXPECT_EQ(first + merge("OBJS", {"p", "lib", "b"}, str("b.o")),
+              "Dependency output alias 'objs' collides with an existing context variable." + collisionTail);
 }
 
+// An identifier value cannot be appended to: the merge fails, and so does its
+// second try, whose error then propagates.
 TEST_F(DependencyOutputsTest, FailedMergesAreTriedAgain)
 {
-    // An identifier value cannot be appended to: the merge fails, and so does
-    // its second try, whose error then propagates.
-    auto reference = std::make_shared<Zarn::ZarnIdentifier>(Zarn::Identifier{});
-    run([&] {
-        store.addMergedAliasOutput(dependency(2, "objs"), {"p", "app", "a"}, outputsWith({set("o", reference)}));
-    });
-    const std::string out = captureOutput(LogLevel::Debug, [&] {
-        store.addMergedAliasOutput(dependency(2, "objs"), {"p", "app", "b"}, outputsWith({set("o", str("a.o"))}));
+    merge("objs", {"p", "app", "a"}, std::make_shared<Zarn::ZarnIdentifier>(Zarn::Identifier{}));
+    merge("objs", {"p", "app", "b"}, str("a.o"));
+    const std::string out = captureLog(LogLevel::Debug, [&] {
         EXPECT_THROW(store.appendMergedOutput(), Zarn::BadOperation);
     });
     EXPECT_NE(out.find("Second try adding merged dependency output append \"a.o\".\n"), std::string::npos) << out;
-}
-
-TEST_F(DependencyOutputsTest, MergedAliasWithoutNameIsAnInternalError)
-{
-    EXPECT_THROW(store.addMergedAliasOutput(dependency(2, ""), {"p", "app", "a"}, outputsWith({})),
-                 Zarn::InternalError);
 }
 
 }  // namespace

@@ -5,13 +5,13 @@
 
 #include <algorithm>
 
-#include "loader_test_support.h"
+#include "test_support.h"
 #include "zarn_app.h"
 #include "zarn_project_tree.h"
 
 namespace {
 
-using namespace LoaderTestSupport;
+using namespace TestSupport;
 namespace fs = std::filesystem;
 
 class ProjectCreationTest : public ::testing::Test {
@@ -29,23 +29,6 @@ protected:
 
     std::string written(const fs::path& dir = {}) { return readFile(sandbox.work() / dir / ".zarn_project.txt"); }
 };
-
-TEST_F(ProjectCreationTest, TreeWithoutUnitFilesGivesTheBareSkeleton)
-{
-    fs::create_directories(sandbox.work() / "app/src");
-    sandbox.write("app/src/main.c", "int main;\n");
-    create("app");
-    EXPECT_EQ(written("app"), "name app\nunits\n{\n}\n");
-}
-
-TEST_F(ProjectCreationTest, UnitsAreListedByNameWithPathsFromTheCurrentDirectory)
-{
-    sandbox.write("app/zarn.txt", "unit app\nt: { }\n");
-    sandbox.write("app/lib/zarn.txt", "unit lib\n");
-    EXPECT_EQ(create("app"), "");
-    EXPECT_EQ(written("app"),
-              "name app\nunits\n{\napp\n{\n  \"zarn.txt\"\n}\nlib\n{\n  \"lib/zarn.txt\"\n}\n}\n");
-}
 
 TEST_F(ProjectCreationTest, FirstLinesDecideTheUnit)
 {
@@ -73,9 +56,8 @@ TEST_F(ProjectCreationTest, AnExistingProjectFileIsNeverReplaced)
 {
     sandbox.write("zarn.txt", "unit app\n");
     sandbox.write(".zarn_project.txt", "name mine\nimport { other; }\n");
-    std::string error = errorOf([&] { create(); });
-    EXPECT_EQ(error, "Zarn: Project file '" + (sandbox.work() / ".zarn_project.txt").string() +
-                         "' already exists; it is left as it is.");
+    EXPECT_EQ(errorOf([&] { create(); }), "Zarn: Project file '" + (sandbox.work() / ".zarn_project.txt").string() +
+                                              "' already exists; it is left as it is.");
     EXPECT_EQ(written(), "name mine\nimport { other; }\n");
 }
 
@@ -86,19 +68,16 @@ TEST_F(ProjectCreationTest, ALinkBackUpTheTreeIsWalkedOnce)
     fs::create_directory_symlink(sandbox.work() / "app", sandbox.work() / "app/sub/up");
     fs::create_directory_symlink(sandbox.work() / "app", sandbox.work() / "app/sub/again");
     create("app");
-    EXPECT_EQ(written("app"),
-              "name app\nunits\n{\napp\n{\n  \"zarn.txt\"\n}\nsub\n{\n  \"sub/zarn.txt\"\n}\n}\n");
+    EXPECT_EQ(written("app"), "name app\nunits\n{\napp\n{\n  \"zarn.txt\"\n}\nsub\n{\n  \"sub/zarn.txt\"\n}\n}\n");
 }
 
-// A write failure is reported (the temporary file's place is taken by a
-// directory) and no project file appears.
+// The temporary file's place is taken by a directory: an error, and no
+// project file appears.
 TEST_F(ProjectCreationTest, AWriteFailureIsAnError)
 {
     sandbox.write("zarn.txt", "unit app\n");
     const fs::path target = sandbox.work() / ".zarn_project.txt";
-    fs::path temporary = target;
-    temporary += ".tmp." + std::to_string(::getpid());
-    fs::create_directory(temporary);
+    fs::create_directory(target.string() + ".tmp." + std::to_string(::getpid()));
     EXPECT_EQ(errorOf([&] { create(); }), "std: Unable to write project file: " + target.string());
     EXPECT_FALSE(fs::exists(target));
 }
@@ -106,20 +85,13 @@ TEST_F(ProjectCreationTest, AWriteFailureIsAnError)
 TEST_F(ProjectCreationTest, NamesThatWouldNotLoadAreWarnedAbout)
 {
     sandbox.write("my.app/zarn.txt", "unit tools\n");
-    std::string log = create("my.app");
+    const std::string log = create("my.app");
     EXPECT_NE(log.find("Project name 'my.app' is not a valid identifier or is a keyword; "
                        ".zarn_project.txt will not load until it is changed.\n"),
               std::string::npos)
         << log;
     EXPECT_NE(log.find("Unit name 'tools' is not a valid identifier"), std::string::npos) << log;
     EXPECT_EQ(written("my.app"), "name my.app\nunits\n{\ntools\n{\n  \"zarn.txt\"\n}\n}\n");
-}
-
-TEST_F(ProjectCreationTest, CommandModeHasNoRootToWalk)
-{
-    app.loadMode = LoadMode::CommandLine;
-    EXPECT_EQ(errorOf([&] { create(); }).rfind("std: filesystem error", 0), 0u);
-    EXPECT_FALSE(fs::exists(sandbox.work() / ".zarn_project.txt"));
 }
 
 TEST(ProjectTreeTest, UnitNameOfAFileThatCannotBeOpened)

@@ -4,13 +4,12 @@
 
 #include <stdexcept>
 
-#include "tool_test_support.h"
-#include "types/zarn_exceptions.h"
+#include "test_support.h"
 #include "zarn_builtin_tools.h"
 #include "zarn_tool_type_registry.h"
 
 using namespace Zarn;
-using namespace ToolTestSupport;
+using namespace TestSupport;
 
 namespace {
 
@@ -33,18 +32,18 @@ public:
     mutable int calls = 0;
 };
 
-MatchResult possible(std::map<Util::CiString, MatchEntry> kinds = {})
+MatchResult verdict(std::map<Util::CiString, MatchEntry> kinds, int status = BuildPossible)
 {
     MatchResult result;
-    result.status = BuildPossible;
+    result.status = status;
     result.kinds = std::move(kinds);
     return result;
 }
 
-std::shared_ptr<FakeMatcher> fake(const std::string& name, MatchResult verdict, KeySet wants = {},
+std::shared_ptr<FakeMatcher> fake(const std::string& name, MatchResult result, KeySet wants = {},
                                   KeySet variables = {})
 {
-    return std::make_shared<FakeMatcher>(name, std::move(wants), std::move(variables), std::move(verdict));
+    return std::make_shared<FakeMatcher>(name, std::move(wants), std::move(variables), std::move(result));
 }
 
 std::shared_ptr<ContextTemplate> definition(std::vector<Assignment> assignments,
@@ -58,9 +57,6 @@ protected:
     static void SetUpTestSuite()
     {
         initProgramStatics();
-        registerToolFactory("test-fake", "NULL", [](Util::CiString name, KeySet wants, KeySet variables) {
-            return std::make_unique<FakeMatcher>(std::move(name), std::move(wants), std::move(variables), possible());
-        });
         registerToolFactory("test-zarn-error", "NULL", [](Util::CiString, KeySet, KeySet) -> std::unique_ptr<Matcher> {
             throw ZarnException("Toolchain 'x' not found.");
         });
@@ -103,75 +99,84 @@ TEST_F(ToolSelectionTest, DefinitionProblemsAreWarningsAndGiveNoTool)
     }
 }
 
+// Tool variables ("!") join the type's variables, everything else its wants;
+// the conditions are the matcher's.
 TEST_F(ToolSelectionTest, DefinitionSplitsIntoWantsAndVariablesAndKeepsConditions)
 {
     Condition condition;
     condition.lhs = str("os");
     condition.op = Condition::Test;
     condition.context = definition({set("flag", str("on"))});
-    auto tool = createTool({"mine", definition({set("Tool_Type", str("TEST-FAKE")), set("cc", str("gcc")),
+    auto tool = createTool({"mine", definition({set("Tool_Type", str("COMMAND")), set("cc", str("gcc")),
                                                 set("cc", str("clang")), set("prefix", str("/opt"), Assignment::ToolFlag),
                                                 set("out", str("o"), Assignment::OutputFlag)},
                                                {condition}),
                             "Project p"});
     ASSERT_TRUE(tool);
     EXPECT_EQ(tool->name.str(), "mine");
-    EXPECT_EQ(tool->wants.size(), 2u);
-    EXPECT_EQ(tool->wants.at("cc").value->toString(), "clang") << "a later assignment replaces";
-    EXPECT_TRUE(tool->wants.count("out"));
-    EXPECT_EQ(tool->variables.size(), 1u);
-    EXPECT_TRUE(tool->variables.count("prefix"));
-    EXPECT_FALSE(tool->wants.count("tool_type"));
+    std::string wants, variables;
+    for (const auto& [name, want] : tool->wants)
+        wants += name.str() + "=" + (want.value ? want.value->toString() : "") + " ";
+    for (const auto& entry : tool->variables)
+        variables += entry.first.str() + " ";
+    EXPECT_EQ(wants, "cc=clang cwd= out=o ") << "a later assignment replaces";
+    EXPECT_EQ(variables, "cmdline prefix ");
     ASSERT_EQ(tool->conditions.size(), 1u);
     EXPECT_EQ(tool->conditions[0].context, condition.context);
 }
 
+// A later tool of a name replaces an earlier one and keeps its spelling; a
+// failed definition replaces nothing.
 TEST_F(ToolSelectionTest, LaterToolReplacesEarlierOfTheSameName)
 {
     RegisteredTools tools;
     registerTool(tools, {"Shared", definition({set("tool_type", str("command"))}), "Registry"});
     std::string printed = captureLog(LogLevel::Warning, [&] {
         registerTool(tools, {"shared", definition({set("tool_type", str("no_tool"))}), "Project app"});
+        registerTool(tools, {"shared", definition({}), "Project app"});
     });
-    EXPECT_EQ(printed, "Tool 'shared' from Project app overrides an earlier tool with the same name.\n");
+    EXPECT_EQ(printed, "Tool 'shared' from Project app overrides an earlier tool with the same name.\n"
+                       "Project app tool 'shared' has no 'tool_type'. Skipping.\n");
     ASSERT_EQ(tools.size(), 1u);
     EXPECT_EQ(tools.begin()->first.str(), "Shared");
     EXPECT_TRUE(dynamic_cast<NoToolMatcher*>(tools.begin()->second.get()));
-
-    captureLog(LogLevel::Warning, [&] { registerTool(tools, {"shared", definition({}), "Project app"}); });
-    EXPECT_TRUE(dynamic_cast<NoToolMatcher*>(tools.at("shared").get())) << "a failed definition replaces nothing";
 }
 
-TEST_F(ToolSelectionTest, StaticToolsAreReplacedSilently)
+// The possible tool with the highest score wins, the name that sorts first on
+// a tie; an impossible tool never wins, even against a score of zero.
+TEST_F(ToolSelectionTest, BestToolOfTheRegisteredOnes)
 {
-    RegisteredTools tools;
-    tools["DEFAULT_BASIC"] = fake("old", possible());
-    std::string printed = captureLog(LogLevel::Trace, [&] { createStaticTools(tools); });
-    EXPECT_EQ(printed, "");
-    ASSERT_EQ(tools.size(), 2u);
-    EXPECT_TRUE(dynamic_cast<BasicMatcher*>(tools.at("default_basic").get()));
-    EXPECT_TRUE(tools.at("default_basic")->variables.count("cmdline"));
-    EXPECT_TRUE(dynamic_cast<NoToolMatcher*>(tools.at("default_no_tool").get()));
-}
-
-TEST_F(ToolSelectionTest, TieGoesToTheNameThatSortsFirst)
-{
-    RegisteredTools tools;
-    tools["Beta"] = fake("Beta", possible({{"x", {MatchKind::ExactMatch, 0}}}));
-    tools["alpha"] = fake("alpha", possible({{"y", {MatchKind::ExactMatch, 0}}}));
-    tools["gamma"] = fake("gamma", possible({{"x", {MatchKind::PartialMatch, 0}}}));
+    const MatchResult impossible =
+        verdict({{"a", {MatchKind::ExactMatch, 0}}, {"b", {MatchKind::ExactMatch, 0}}}, 0);
+    RegisteredTools tie{{"Beta", fake("Beta", verdict({{"x", {MatchKind::ExactMatch, 0}}}))},
+                        {"alpha", fake("alpha", verdict({{"y", {MatchKind::ExactMatch, 0}}}))},
+                        {"gamma", fake("gamma", verdict({{"x", {MatchKind::PartialMatch, 0}}}))}};
     auto target = targetWith({});
-    std::string printed;
     Matcher* best = nullptr;
-    printed = captureLog(LogLevel::Verbose, [&] { best = selectBestTool(tools, *target, MatchWeights()); });
-    EXPECT_EQ(best, tools.at("alpha").get());
+    std::string printed = captureLog(LogLevel::Verbose, [&] { best = selectBestTool(tie, *target, MatchWeights()); });
+    EXPECT_EQ(best, tie.at("alpha").get());
     EXPECT_EQ(printed, "Best registered tool: alpha, score: 2\n");
+
+    RegisteredTools weak{{"a_strong", fake("a_strong", impossible)}, {"z_weak", fake("z_weak", verdict({}))}};
+    EXPECT_EQ(selectBestTool(weak, *target, MatchWeights()), weak.at("z_weak").get());
+    RegisteredTools none{{"only", fake("only", impossible)}, {"empty", nullptr}};
+    EXPECT_EQ(selectBestTool(none, *target, MatchWeights()), nullptr);
+
+    // The built-in tools: NO_TOOL beats cmdline; cwd alone gives no tool.
+    RegisteredTools builtins;
+    createStaticTools(builtins);
+    auto command = targetWith({set("cmdline", str("x")), set("cwd", str("/p"))});
+    EXPECT_EQ(selectBestTool(builtins, *command, MatchWeights()), builtins.at("default_basic").get());
+    EXPECT_EQ(scoreTool(*builtins.at("default_basic"), *command, MatchWeights()).score, 1);
+    auto both = targetWith({set("cmdline", str("x")), set("cwd", str("/p")), set("NO_TOOL", nullptr)});
+    EXPECT_EQ(selectBestTool(builtins, *both, MatchWeights()), builtins.at("default_no_tool").get());
+    EXPECT_EQ(selectBestTool(builtins, *targetWith({set("cwd", str("/p"))}), MatchWeights()), nullptr);
 }
 
 TEST_F(ToolSelectionTest, ToolMissingAValuelessVariableIsNotAdmittedButTraced)
 {
     KeySet variables = makeKeySet({makeKeyEntry("needed"), makeKeyEntry("preset", str("v"))});
-    auto tool = fake("needy", possible({{"w", {MatchKind::ExactMatch, 0}}}), {}, variables);
+    auto tool = fake("needy", verdict({{"w", {MatchKind::ExactMatch, 0}}}), {}, variables);
     RegisteredTools tools{{"needy", tool}};
     auto lacking = targetWith({set("other", str("1"))});
     Matcher* best = nullptr;
@@ -185,41 +190,23 @@ TEST_F(ToolSelectionTest, ToolMissingAValuelessVariableIsNotAdmittedButTraced)
     EXPECT_EQ(tool->calls, 1);
 }
 
-TEST_F(ToolSelectionTest, ImpossibleToolNeverWinsAndScoreZeroBeatsNone)
-{
-    MatchResult impossible;
-    impossible.kinds = {{"a", {MatchKind::ExactMatch, 0}}, {"b", {MatchKind::ExactMatch, 0}}};
-    RegisteredTools tools{{"a_strong", fake("a_strong", impossible)}, {"z_weak", fake("z_weak", possible())}};
-    auto target = targetWith({});
-    EXPECT_EQ(selectBestTool(tools, *target, MatchWeights()), tools.at("z_weak").get());
-
-    RegisteredTools none{{"only", fake("only", impossible)}, {"empty", nullptr}};
-    EXPECT_EQ(selectBestTool(none, *target, MatchWeights()), nullptr);
-}
-
 TEST_F(ToolSelectionTest, WantsScoreByComparingValues)
 {
     KeySet wants = makeKeySet({makeKeyEntry("arch", str("ARM")), makeKeyEntry("level", str("3")),
                                makeKeyEntry("mode", integer(1)), makeKeyEntry("out"), makeKeyEntry("kept", str("a")),
                                makeKeyEntry("other", str("x"))});
-    auto tool = fake("t", possible({{"kept", {MatchKind::ExactMatch, 0}}}), wants);
+    auto tool = fake("t", verdict({{"kept", {MatchKind::ExactMatch, 0}}}), wants);
     auto target = targetWith({
-        set("arch", str("arm")),                        // equal ignoring case: exact
-        set("level", integer(3)),                       // integer against text: partial, no error
-        set("mode", str("1")),                          // text against integer: partial
-        set("out", nullptr, Assignment::OutputFlag),    // value-less output: none
-        set("kept", str("b")),                          // the matcher's own kind stays
-        set("unrelated", str("q")),                     // not a want: not scored
+        set("arch", str("arm")),                      // equal ignoring case: exact
+        set("level", integer(3)),                     // integer against text: partial, no error
+        set("mode", str("1")),                        // text against integer: partial
+        set("out", nullptr, Assignment::OutputFlag),  // value-less output: none
+        set("kept", str("b")),                        // the matcher's own kind stays
+        set("unrelated", str("q")),                   // not a want: not scored
     });
     ToolScore score;
     std::string printed = captureLog(LogLevel::Trace, [&] { score = scoreTool(*tool, *target, MatchWeights()); });
-    EXPECT_EQ(score.result.kinds.at("arch").kind, MatchKind::ExactMatch);
-    EXPECT_EQ(score.result.kinds.at("level").kind, MatchKind::PartialMatch);
-    EXPECT_EQ(score.result.kinds.at("mode").kind, MatchKind::PartialMatch);
-    EXPECT_EQ(score.result.kinds.at("out").kind, MatchKind::NoMatch);
-    EXPECT_EQ(score.result.kinds.at("kept").kind, MatchKind::ExactMatch);
-    EXPECT_FALSE(score.result.kinds.count("unrelated"));
-    EXPECT_FALSE(score.result.kinds.count("other"));
+    EXPECT_EQ(kindsOf(score.result), "arch:2/0 kept:2/0 level:1/0 mode:1/0 out:0/0");
     EXPECT_EQ(score.score, 2 + 1 + 1 + 0 + 2);
     EXPECT_NE(printed.find("t::match - ExactMatch: key='arch' value='arm'\n"), std::string::npos) << printed;
     EXPECT_NE(printed.find("t::match - PartialMatch: key='level'\n"), std::string::npos);
@@ -227,23 +214,6 @@ TEST_F(ToolSelectionTest, WantsScoreByComparingValues)
 
     MatchWeights custom{10, 3, 1};
     EXPECT_EQ(scoreTool(*tool, *target, custom).score, 10 + 3 + 3 + 1 + 10);
-}
-
-TEST_F(ToolSelectionTest, BuiltinToolsCompete)
-{
-    RegisteredTools tools;
-    createStaticTools(tools);
-    MatchWeights weights;
-
-    auto command = targetWith({set("cmdline", str("x")), set("cwd", str("/p"))});
-    EXPECT_EQ(selectBestTool(tools, *command, weights), tools.at("default_basic").get());
-    EXPECT_EQ(scoreTool(*tools.at("default_basic"), *command, weights).score, 1);
-
-    auto both = targetWith({set("cmdline", str("x")), set("cwd", str("/p")), set("NO_TOOL", nullptr)});
-    EXPECT_EQ(selectBestTool(tools, *both, weights), tools.at("default_no_tool").get());
-
-    auto neither = targetWith({set("cwd", str("/p"))});
-    EXPECT_EQ(selectBestTool(tools, *neither, weights), nullptr);
 }
 
 }  // namespace

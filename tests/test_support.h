@@ -1,0 +1,217 @@
+// Helpers shared by the driver's tests: values, throw-away directories,
+// captured log output and the message of what an action throws.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "loader/zarn_project.h"
+#include "types/zarn_context_types.h"
+#include "types/zarn_exceptions.h"
+#include "types/zarn_log.h"
+#include "types/zarn_value_types.h"
+#include "zarn_match_result.h"
+
+namespace TestSupport {
+
+inline Zarn::ZarnValuePtr str(const std::string& text) { return Zarn::makeString(text); }
+inline Zarn::ZarnValuePtr raw(const std::string& text) { return std::make_shared<Zarn::ZarnRawString>(text); }
+inline Zarn::ZarnValuePtr integer(int value) { return std::make_shared<Zarn::ZarnInt>(value); }
+inline Zarn::ZarnValuePtr path(const std::filesystem::path& file) { return Zarn::makePathString(file.string(), {}); }
+inline Zarn::ZarnValuePtr list(std::vector<Zarn::ZarnValuePtr> members)
+{
+    return std::make_shared<Zarn::ZarnList>(std::move(members));
+}
+inline Zarn::ZarnValuePtr block(const std::vector<Zarn::Assignment>& assignments)
+{
+    auto context = std::make_shared<Zarn::Context>();
+    for (const Zarn::Assignment& assignment : assignments)
+        context->addAssignment(assignment, 0);
+    return std::make_shared<Zarn::ZarnContext>(context);
+}
+
+inline Zarn::Assignment set(const std::string& name, Zarn::ZarnValuePtr value, uint32_t flags = 0)
+{
+    return Zarn::Assignment(name, std::move(value), Zarn::Assignment::Set, flags);
+}
+inline Zarn::Assignment output(const std::string& name, Zarn::ZarnValuePtr value)
+{
+    return set(name, std::move(value), Zarn::Assignment::OutputFlag);
+}
+
+// The text of a variable's value; "" when absent or value-less.
+inline std::string textOf(const Zarn::Context& context, const std::string& name)
+{
+    return Zarn::getString(context, name);
+}
+
+// A target "demo::name" with the given variables.
+inline std::shared_ptr<Zarn::TargetContext> targetWith(const std::vector<Zarn::Assignment>& variables,
+                                                        const std::string& name = "gen")
+{
+    auto target = std::make_shared<Zarn::TargetContext>(Zarn::QualifiedTargetName("", "demo", name), "");
+    for (const Zarn::Assignment& assignment : variables)
+        target->addAssignment(assignment, 1);
+    return target;
+}
+
+// The kinds of a match in name order: "name:kind/claimed ...", kind 0 none,
+// 1 partial, 2 exact.
+inline std::string kindsOf(const Zarn::MatchResult& result)
+{
+    std::string text;
+    for (const auto& [name, entry] : result.kinds)
+        text += (text.empty() ? "" : " ") + name.str() + ":" + std::to_string(entry.kind) + "/" +
+                std::to_string(entry.claimed);
+    return text;
+}
+
+inline Zarn::ProjectPtr makeProject(const std::string& name, const std::filesystem::path& file)
+{
+    auto project = std::make_shared<Zarn::Project>();
+    project->name = name;
+    project->file = file;
+    return project;
+}
+
+inline std::string readFile(const std::filesystem::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A directory removed with everything in it when the test ends.
+class TempDir {
+public:
+    TempDir()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "zarn-test-XXXXXX").string();
+        if (!mkdtemp(pattern.data()))
+            throw std::runtime_error("mkdtemp failed");
+        dir = std::filesystem::canonical(pattern);
+    }
+    ~TempDir()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(dir, ignored);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& path() const { return dir; }
+    std::filesystem::path operator/(const std::string& name) const { return dir / name; }
+    // Writes the file (relative paths below the directory), making its
+    // directories.
+    std::filesystem::path write(const std::filesystem::path& file, const std::string& text = "x") const
+    {
+        const std::filesystem::path full = dir / file;
+        std::filesystem::create_directories(full.parent_path());
+        std::ofstream(full, std::ios::binary | std::ios::trunc) << text;
+        return full;
+    }
+
+protected:
+    std::filesystem::path dir;
+};
+
+// A temporary tree with "home" as HOME and "work" as the current directory,
+// where relative paths are written; both are put back at the end.
+class Sandbox : public TempDir {
+public:
+    Sandbox() : savedCwd(std::filesystem::current_path())
+    {
+        if (const char* home = getenv("HOME"))
+            savedHome = home;
+        dir /= "work";  // writes go below work(); the destructor removes the whole tree
+        std::filesystem::create_directories(dir);
+        std::filesystem::create_directories(home());
+        setenv("HOME", home().c_str(), 1);
+        std::filesystem::current_path(dir);
+    }
+    ~Sandbox()
+    {
+        dir = root();
+        std::error_code ignored;
+        std::filesystem::current_path(savedCwd, ignored);
+        savedHome ? setenv("HOME", savedHome->c_str(), 1) : unsetenv("HOME");
+    }
+
+    std::filesystem::path root() const { return dir.parent_path(); }
+    std::filesystem::path home() const { return root() / "home"; }
+    std::filesystem::path work() const { return root() / "work"; }
+    std::filesystem::path registryFile() const { return home() / ".config" / "zarn" / ".zarn_registry.txt"; }
+
+private:
+    std::filesystem::path savedCwd;
+    std::optional<std::string> savedHome;
+};
+
+// A Unix socket at the path: a file that exists but cannot be opened, also
+// for root.
+inline void makeSocket(const std::filesystem::path& file)
+{
+    int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, file.c_str(), sizeof address.sun_path - 1);
+    int bound = bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    close(fd);
+    if (bound != 0)
+        throw std::runtime_error("cannot bind a socket at " + file.string());
+}
+
+// Standard output (the log and child processes) while the action runs, the
+// log threshold at `threshold`.
+inline std::string captureLog(int threshold, const std::function<void()>& action)
+{
+    struct Restore {
+        int saved = logThreshold.load();
+        ~Restore() { logThreshold = saved; }
+    } restore;
+    logThreshold = threshold;
+    testing::internal::CaptureStdout();
+    try {
+        action();
+    } catch (...) {
+        testing::internal::GetCapturedStdout();
+        throw;
+    }
+    return testing::internal::GetCapturedStdout();
+}
+
+// What the action throws: "Zarn: " + the message of a ZarnException, "std: "
+// + what() of a standard exception, "" when nothing is thrown.
+inline std::string errorOf(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const Zarn::ZarnException& error) {
+        return "Zarn: " + error.getMessage();
+    } catch (const std::exception& error) {
+        return std::string("std: ") + error.what();
+    }
+    return {};
+}
+
+// errorOf with the log silenced.
+inline std::string quietErrorOf(const std::function<void()>& action)
+{
+    std::string error;
+    captureLog(8, [&] { error = errorOf(action); });
+    return error;
+}
+
+}  // namespace TestSupport
