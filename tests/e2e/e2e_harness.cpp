@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -45,6 +47,16 @@ std::string slurp(const fs::path& file)
 }
 
 std::string envName(const std::string& entry) { return entry.substr(0, entry.find('=')); }
+
+// The null-terminated vector of the strings' characters that exec wants.
+std::vector<char*> pointers(std::vector<std::string>& strings)
+{
+    std::vector<char*> result;
+    for (auto& s : strings)
+        result.push_back(s.data());
+    result.push_back(nullptr);
+    return result;
+}
 
 }  // namespace
 
@@ -88,17 +100,14 @@ RunResult Sandbox::run(const std::vector<std::string>& args, const fs::path& cwd
     const fs::path outFile = rootDir / "stdout.txt";
     const fs::path errFile = rootDir / "stderr.txt";
 
-    std::vector<std::string> environment;
     std::vector<std::string> overrides = env;
     if (std::none_of(env.begin(), env.end(), [](const std::string& e) { return envName(e) == "HOME"; }))
         overrides.push_back("HOME=" + homeDir.string());
+    std::vector<std::string> environment;
     for (char** e = environ; *e; ++e) {
-        std::string entry = *e;
-        bool replaced = false;
-        for (const auto& o : overrides)
-            replaced = replaced || envName(o) == envName(entry);
-        if (!replaced)
-            environment.push_back(entry);
+        const std::string name = envName(*e);
+        if (std::none_of(overrides.begin(), overrides.end(), [&](const std::string& o) { return envName(o) == name; }))
+            environment.push_back(*e);
     }
     for (const auto& o : overrides)
         if (o.find('=') != std::string::npos)
@@ -106,14 +115,8 @@ RunResult Sandbox::run(const std::vector<std::string>& args, const fs::path& cwd
 
     std::vector<std::string> argStrings{ZARN_BINARY};
     argStrings.insert(argStrings.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : argStrings)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    std::vector<char*> envp;
-    for (auto& e : environment)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
+    std::vector<char*> argv = pointers(argStrings);
+    std::vector<char*> envp = pointers(environment);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -146,6 +149,19 @@ std::vector<std::string> lines(const std::string& text)
     for (std::string line; std::getline(in, line);)
         result.push_back(line);
     return result;
+}
+
+void expectRuns(const Sandbox& box, const std::vector<Run>& runs)
+{
+    for (const Run& run : runs) {
+        const auto result = box.run(run.args, run.cwd, run.env);
+        std::string where = "in '" + run.cwd + "':";
+        for (const auto& arg : run.args)
+            where += " " + arg;
+        EXPECT_EQ(result.status, run.status) << where;
+        EXPECT_EQ(result.out, run.out) << where;
+        EXPECT_EQ(result.err, "") << where;
+    }
 }
 
 }  // namespace E2e

@@ -51,4 +51,17 @@ private:
 // Splits a text into its lines (without the newlines).
 std::vector<std::string> lines(const std::string& text);
 
+// A run in a directory below work(), and its exact status and output.
+struct Run {
+    std::string cwd;
+    std::vector<std::string> args;
+    int status;
+    std::string out;
+    std::vector<std::string> env = {};
+};
+
+// Makes each run in turn and checks its status and its whole output (and
+// that nothing went to standard error).
+void expectRuns(const Sandbox& box, const std::vector<Run>& runs);
+
 }  // namespace E2e

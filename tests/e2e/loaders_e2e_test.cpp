@@ -68,29 +68,22 @@ TEST(LoadersE2e, RegisteringKeepsTheToolsOfTheRegistry)
               "projects {\n  demo \"" + (box.work() / ".zarn_project.txt").string() + "\"\n}\n\n" + tools);
 }
 
-TEST(LoadersE2e, AProjectWithoutANameIsNotRegistered)
+// A project without a name, or a HOME below a regular file (the registry
+// cannot exist: the run goes on without it), stops only a registration.
+TEST(LoadersE2e, RegistrationRefusals)
 {
     Sandbox box;
     box.write(".zarn_project.txt", "units { app { \"app.txt\" } }\n");
     box.write("app.txt", "unit app\nt: { }\n");
-    const auto result = box.run({"-r"});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.out, "Error: Project file '" + (box.work() / ".zarn_project.txt").string() +
-                              "' gives the project name '', which is not a valid identifier; "
-                              "the project cannot be registered.\n");
+    E2e::expectRuns(box, {{"", {"-r"}, 1,
+                           "Error: Project file '" + (box.work() / ".zarn_project.txt").string() +
+                               "' gives the project name '', which is not a valid identifier; "
+                               "the project cannot be registered.\n"}});
     EXPECT_EQ(box.read(box.registryFile()), "");
-}
 
-// HOME below a regular file: the registry cannot exist, the run goes on
-// without it, and only a registration fails.
-TEST(LoadersE2e, AnUnusableHomeOnlyStopsRegistration)
-{
-    Sandbox box;
     box.write(".zarn_project.txt", "name demo\nunits { app { \"app.txt\" } }\n");
-    box.write("app.txt", "unit app\nt: { }\n");
     box.write("plain", "x");
     const std::vector<std::string> env = {"HOME=" + (box.work() / "plain" / "home").string()};
-
     const auto listing = box.run({"-u"}, {}, env);
     EXPECT_EQ(listing.status, 0);
     EXPECT_EQ(listing.out.rfind("Unable to load registry file: ", 0), 0u) << listing.out;

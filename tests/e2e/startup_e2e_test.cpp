@@ -13,10 +13,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using E2e::expectRuns;
 using E2e::lines;
 using E2e::Sandbox;
-
-const char* const noProjectMessage = "No file to list. You need .zarn_project.txt.\n";
 
 // The lines of the context printed after the header line, up to its "}".
 std::vector<std::string> dumpedContext(const std::string& out, const std::string& header)
@@ -49,87 +48,39 @@ TEST(StartupE2e, AnEmptyDirectoryHasNoUnitFile)
     EXPECT_EQ(fs::file_size(box.registryFile()), 0u);
 }
 
-class UnitFileE2e : public ::testing::Test {
-protected:
-    void SetUp() override { box.write("zarn.txt", "unit app\nb: { }\nA: { }\nc: { }\n"); }
+TEST(StartupE2e, RunsOverAUnitFileWithoutProject)
+{
     Sandbox box;
-};
-
-TEST_F(UnitFileE2e, TargetsAreListedByNameTheFirstAlways)
-{
-    for (const char* unit : {"1", "app", "APP"}) {
-        const auto result = box.run({"-l", unit});
-        EXPECT_EQ(result.status, 0) << unit;
-        EXPECT_EQ(lines(result.out), (std::vector<std::string>{"A", "b", "c"})) << unit;
-    }
-    // The first target of the file is shown whatever the threshold.
-    const auto quiet = box.run({"-v", "7", "-l", "1"});
-    EXPECT_EQ(quiet.status, 0);
-    EXPECT_EQ(quiet.out, "b\n");
-    // A listing ends before the build cache is made.
-    EXPECT_FALSE(fs::exists(box.work() / ".zarn_cache"));
-}
-
-TEST_F(UnitFileE2e, AnUnknownUnitIsNotFound)
-{
-    const auto result = box.run({"-l", "nope"});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.out, "Error: Unit 'nope' not found.\n");
-}
-
-TEST_F(UnitFileE2e, UnitAndProfileListsNeedAProjectFile)
-{
-    for (const char* option : {"-u", "-p", "--list-profiles"}) {
-        const auto result = box.run({option});
-        EXPECT_EQ(result.status, 255) << option;
-        EXPECT_EQ(result.out, noProjectMessage) << option;
-    }
-    // The target listing comes first.
-    const auto both = box.run({"-u", "-l", "1"});
-    EXPECT_EQ(both.status, 0);
-    EXPECT_EQ(lines(both.out).size(), 3u);
-}
-
-TEST_F(UnitFileE2e, AUnitWithoutNameIsUnitOne)
-{
-    box.write("zarn.txt", "first: { }\n");
-    const auto result = box.run({"-l", "1"});
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.out, "first\n");
-}
-
-TEST_F(UnitFileE2e, AGivenUnitFileSetsTheRoot)
-{
+    box.write("zarn.txt", "unit app\nb: { }\nA: { }\nc: { }\n");
     box.write("sub/other.txt", "unit other\nx: { }\n");
-    const auto result = box.run({"-f", "sub/other.txt", "-l", "other"});
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.out, "x\n");
-}
+    box.write("noname.txt", "first: { }\n");
+    const std::string noProject = "No file to list. You need .zarn_project.txt.\n";
+    expectRuns(box, {
+        {"", {"-l", "1"}, 0, "A\nb\nc\n"},
+        {"", {"-l", "app"}, 0, "A\nb\nc\n"},
+        {"", {"-l", "APP"}, 0, "A\nb\nc\n"},
+        {"", {"-v", "7", "-l", "1"}, 0, "b\n"},  // the file's first target shows at any threshold
+        {"", {"-l", "nope"}, 1, "Error: Unit 'nope' not found.\n"},
+        {"", {"-u"}, 255, noProject},
+        {"", {"-p"}, 255, noProject},
+        {"", {"--list-profiles"}, 255, noProject},
+        {"", {"-u", "-l", "1"}, 0, "A\nb\nc\n"},  // the target listing comes first
+        {"", {"-f", "noname.txt", "-l", "1"}, 0, "first\n"},
+        {"", {"-f", "sub/other.txt", "-l", "other"}, 0, "x\n"},
+        {"", {"-r"}, 1, "Error: project '' not found.\n"},
+        {"", {"-l", "1", "= 3"}, 1, "Parsing assignment failed due to syntax errors.\n"},
+        {"", {"-l", "1"}, 0, "Unable to load registry file: Unable to resolve HOME path.\nA\nb\nc\n", {"HOME"}},
+    });
+    // None of these runs got as far as the build cache.
+    EXPECT_FALSE(fs::exists(box.work() / ".zarn_cache"));
 
-TEST_F(UnitFileE2e, ARegisterRunNeedsAProject)
-{
-    const auto result = box.run({"-r"});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.out, "Error: project '' not found.\n");
-}
-
-TEST_F(UnitFileE2e, APositionalThatIsNoAssignmentFailsEvenAListing)
-{
-    const auto result = box.run({"-l", "1", "= 3"});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_NE(result.out.find("failed due to syntax errors."), std::string::npos) << result.out;
-}
-
-TEST_F(UnitFileE2e, WithoutAProjectTheDumpShowsTheProfileContext)
-{
-    const auto result = box.run({"-d", "x=1", "b"});
-    const auto context = dumpedContext(result.out, "Implicit context:");
-    EXPECT_TRUE(contains(context, "x = 1")) << result.out;
-    EXPECT_TRUE(contains(context, "project_root = \"" + box.work().string() + "\"")) << result.out;
-    EXPECT_TRUE(contains(context, "cwd ?= \"" + box.work().string() + "\"")) << result.out;
-    EXPECT_TRUE(contains(context, "output_def_dir = \"out\"")) << result.out;
-    EXPECT_TRUE(contains(context, "os_family ?= \"unix\"")) << result.out;
-    EXPECT_EQ(result.out.rfind("Starting build\n", 0), 0u) << result.out;
+    const auto dump = box.run({"-d", "x=1", "b"});
+    const auto context = dumpedContext(dump.out, "Implicit context:");
+    for (const auto& line : std::vector<std::string>{"x = 1", "project_root = \"" + box.work().string() + "\"",
+                                                     "cwd ?= \"" + box.work().string() + "\"",
+                                                     "output_def_dir = \"out\"", "os_family ?= \"unix\""})
+        EXPECT_TRUE(contains(context, line)) << line << "\n" << dump.out;
+    EXPECT_EQ(dump.out.rfind("Starting build\n", 0), 0u) << dump.out;
 }
 
 // Command mode: no unit file is read, the root stays empty, the assignments
@@ -151,14 +102,6 @@ TEST(StartupE2e, CommandModeDumpsTheCommandLineApart)
         << result.out;
     EXPECT_EQ(result.out.find("app::"), std::string::npos) << result.out;
     EXPECT_TRUE(fs::exists(box.work() / "sub" / ".zarn_cache"));
-}
-
-TEST_F(UnitFileE2e, WithoutHomeTheRunGoesOnWithoutRegistry)
-{
-    const auto result = box.run({"-l", "1"}, {}, {"HOME"});
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(lines(result.out),
-              (std::vector<std::string>{"Unable to load registry file: Unable to resolve HOME path.", "A", "b", "c"}));
 }
 
 // A project "main" with two units and three profiles that imports "lib".
@@ -194,61 +137,43 @@ protected:
 
 TEST_F(ProjectE2e, ListingsOfUnitsProfilesAndTargets)
 {
-    auto units = box.run({"-u"}, "main");
-    EXPECT_EQ(units.status, 0);
-    EXPECT_EQ(lines(units.out), (std::vector<std::string>{"app", "extra"}));
-
-    auto profiles = box.run({"-p"}, "main");
-    EXPECT_EQ(profiles.status, 0);
-    EXPECT_EQ(lines(profiles.out), (std::vector<std::string>{"Debug", "default", "release"}));
-
-    auto targets = box.run({"-l", "1"}, "main/sub");
-    EXPECT_EQ(targets.status, 0);
-    EXPECT_EQ(lines(targets.out), (std::vector<std::string>{"alpha", "build"}));
-
-    auto extra = box.run({"-v", "7", "-l", "extra"}, "main");
-    EXPECT_EQ(extra.out, "gen\n");
+    expectRuns(box, {
+        {"main", {"-u"}, 0, "app\nextra\n"},
+        {"main", {"-p"}, 0, "Debug\ndefault\nrelease\n"},
+        {"main/sub", {"-l", "1"}, 0, "alpha\nbuild\n"},
+        {"main", {"-v", "7", "-l", "extra"}, 0, "gen\n"},
+        {"main", {"-l", "1", "debug", "release"}, 1,
+         "Error: Profile already set to 'Debug'. It can only be set once.\n"},
+    });
 }
 
 TEST_F(ProjectE2e, DumpShowsThePrecedenceOfTheLayers)
 {
     const auto result = box.run({"-d", "debug", "c=\"cli\""}, "main");
     const auto context = dumpedContext(result.out, "Implicit context for project 'main':");
-    ASSERT_FALSE(context.empty()) << result.out;
-    EXPECT_TRUE(contains(context, "a = \"default\""));
-    EXPECT_TRUE(contains(context, "b = \"debug\""));
-    EXPECT_TRUE(contains(context, "c = \"cli\""));
-    EXPECT_TRUE(contains(context, "PROFILE = \"Debug\""));
-    EXPECT_TRUE(contains(context, "project_root = \"" + mainDir.string() + "\""));
-    EXPECT_TRUE(contains(context, "output_def_dir = \"build\"")) << "the default profile beats a built-in";
+    // built-in < default profile < selected profile < command line
+    for (const auto& line :
+         std::vector<std::string>{"a = \"default\"", "b = \"debug\"", "c = \"cli\"", "PROFILE = \"Debug\"",
+                                  "output_def_dir = \"build\"", "project_root = \"" + mainDir.string() + "\""})
+        EXPECT_TRUE(contains(context, line)) << line << "\n" << result.out;
 
     // The imported project sees the command line but not the main project's profiles.
     const auto lib = dumpedContext(result.out, "Implicit context for project 'lib':");
-    EXPECT_TRUE(contains(lib, "c = \"cli\"")) << result.out;
-    EXPECT_TRUE(contains(lib, "project_root = \"" + (mainDir / ".." / "lib").string() + "\""));
+    for (const auto& line : std::vector<std::string>{"c = \"cli\"", "output_def_dir = \"out\"",
+                                                     "project_root = \"" + (mainDir / ".." / "lib").string() + "\""})
+        EXPECT_TRUE(contains(lib, line)) << line << "\n" << result.out;
     EXPECT_FALSE(contains(lib, "a = \"default\""));
-    EXPECT_TRUE(contains(lib, "output_def_dir = \"out\""));
     // The import under release is not followed.
     EXPECT_EQ(result.out.find("'rlib'"), std::string::npos);
     // Namespaces are dumped in name order.
     EXPECT_LT(result.out.find("project 'lib'"), result.out.find("project 'main'"));
-}
 
-TEST_F(ProjectE2e, ASourceProfileFollowsItsImport)
-{
-    const auto result = box.run({"-d", "RELEASE"}, "main");
-    const auto rlib = dumpedContext(result.out, "Implicit context for project 'rlib':");
-    EXPECT_FALSE(rlib.empty()) << result.out;
-    const auto context = dumpedContext(result.out, "Implicit context for project 'main':");
-    EXPECT_TRUE(contains(context, "b = \"release\""));
-    EXPECT_TRUE(contains(context, "c = \"default\""));
-}
-
-TEST_F(ProjectE2e, TwoProfilesFail)
-{
-    const auto result = box.run({"-l", "1", "debug", "release"}, "main");
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.out, "Error: Profile already set to 'Debug'. It can only be set once.\n");
+    // A profile named as the source of an import follows it.
+    const auto release = box.run({"-d", "RELEASE"}, "main");
+    EXPECT_FALSE(dumpedContext(release.out, "Implicit context for project 'rlib':").empty()) << release.out;
+    const auto released = dumpedContext(release.out, "Implicit context for project 'main':");
+    EXPECT_TRUE(contains(released, "b = \"release\""));
+    EXPECT_TRUE(contains(released, "c = \"default\""));
 }
 
 TEST_F(ProjectE2e, AnImportCycleIsAnError)
@@ -270,23 +195,16 @@ TEST_F(ProjectE2e, ARegistryImport)
     EXPECT_FALSE(dumpedContext(result.out, "Implicit context for project 'lib':").empty()) << result.out;
 
     box.write(box.registryFile(), "");
-    const auto missing = box.run({"-l", "1"}, "main");
-    EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.out, "Error: Registered project 'shared' not found.\n");
+    expectRuns(box, {{"main", {"-l", "1"}, 1, "Error: Registered project 'shared' not found.\n"}});
 }
 
 TEST_F(ProjectE2e, RegisteringTwice)
 {
-    const std::string registry = box.registryFile().string();
-    const auto first = box.run({"-r"}, "main");
-    EXPECT_EQ(first.status, 0);
-    EXPECT_EQ(first.out, "Updated file '" + registry + "'.\n");
+    const std::string updated = "Updated file '" + box.registryFile().string() + "'.\n";
     const std::string expected = "projects {\n  main \"" + (mainDir / ".zarn_project.txt").string() + "\"\n}\n";
+    expectRuns(box, {{"main", {"-r"}, 0, updated}});
     EXPECT_EQ(box.read(box.registryFile()), expected);
-
-    const auto second = box.run({"-r"}, "main/sub");
-    EXPECT_EQ(second.status, 0);
-    EXPECT_EQ(second.out, "Project already registeredUpdated file '" + registry + "'.\n");
+    expectRuns(box, {{"main/sub", {"-r"}, 0, "Project already registered" + updated}});
     EXPECT_EQ(box.read(box.registryFile()), expected);
 }
 
@@ -311,17 +229,13 @@ TEST(ToolsE2e, StaticThenRegistryThenProjectTools)
               "}\n");
     box.write(".zarn_project.txt", "tools { cc { tool_type = \"no_tool\" } }\nunits { app { \"app.txt\" } }\n");
     box.write("app.txt", "unit app\nt: { }\n");
-    const auto result = box.run({"-l", "1"});
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(lines(result.out), (std::vector<std::string>{
-                                     "Registry tool 'broken' has no 'tool_type'. Skipping.",
-                                     "Tool 'default_basic' from Registry overrides an earlier tool with the same name.",
-                                     "Tool 'cc' from Project  overrides an earlier tool with the same name.",
-                                     "t",
-                                 }));
+    expectRuns(box, {{"", {"-l", "1"}, 0,
+                      "Registry tool 'broken' has no 'tool_type'. Skipping.\n"
+                      "Tool 'default_basic' from Registry overrides an earlier tool with the same name.\n"
+                      "Tool 'cc' from Project  overrides an earlier tool with the same name.\n"
+                      "t\n"}});
     // A registration run ends before any tool is made.
-    const auto registration = box.run({"-r"});
-    EXPECT_EQ(registration.out.find("Skipping"), std::string::npos);
+    EXPECT_EQ(box.run({"-r"}).out.find("Skipping"), std::string::npos);
 }
 
 TEST(CreateProjectE2e, WritesTheSkeletonOnceAndLoadsIt)
@@ -336,15 +250,11 @@ TEST(CreateProjectE2e, WritesTheSkeletonOnceAndLoadsIt)
     EXPECT_FALSE(fs::exists(box.home() / ".config"));
     EXPECT_EQ(box.read(".zarn_project.txt"),
               "name work\nunits\n{\napp\n{\n  \"app/zarn.txt\"\n}\nlib\n{\n  \"lib/ZARN.TXT\"\n}\n}\n");
-
-    const auto units = box.run({"-u"});
-    EXPECT_EQ(units.status, 0);
-    EXPECT_EQ(lines(units.out), (std::vector<std::string>{"app", "lib"}));
+    expectRuns(box, {{"", {"-u"}, 0, "app\nlib\n"}});
 
     // A second run leaves the file alone.
     box.write(".zarn_project.txt", "name kept\n");
-    const auto again = box.run({"--create-project"});
-    EXPECT_EQ(again.status, 1);
+    EXPECT_EQ(box.run({"--create-project"}).status, 1);
     EXPECT_EQ(box.read(".zarn_project.txt"), "name kept\n");
 }
 
