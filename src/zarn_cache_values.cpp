@@ -1,11 +1,11 @@
 #include "zarn_cache_values.h"
 
-#include <array>
 #include <filesystem>
 #include <system_error>
 #include <typeinfo>
 
 #include "types/zarn_value_types.h"
+#include "zarn_names.h"
 
 namespace Zarn {
 
@@ -53,7 +53,7 @@ bool isValueWritable(const ZarnValuePtr& value)
         if (!context->getContext())
             return false;
         for (const auto& [name, assignment] : context->getContext()->variables)
-            if (!isIdentifierName(assignment.name) || !isValueWritable(assignment.value))
+            if (!isValidIdentifier(assignment.name) || !isValueWritable(assignment.value))
                 return false;
         return true;
     }
@@ -115,24 +115,6 @@ bool valuesEqual(const ZarnValue& a, const ZarnValue& b)
 
 }  // namespace
 
-bool isIdentifierName(const std::string& name)
-{
-    static const std::array<const char*, 8> keywords = {"unit",     "if",       "import", "units",
-                                                       "profiles", "projects", "tools",  "name"};
-    if (name.empty())
-        return false;
-    auto isStart = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; };
-    if (!isStart(name[0]))
-        return false;
-    for (char c : name)
-        if (!isStart(c) && !(c >= '0' && c <= '9') && c != '-')
-            return false;
-    for (const char* keyword : keywords)
-        if (name == keyword)
-            return false;
-    return true;
-}
-
 std::string cacheLiteral(const ZarnValue& value)
 {
     if (!containsContext(value))
@@ -168,7 +150,7 @@ std::string cacheAssignmentText(const Assignment& assignment)
 
 bool isCacheWritable(const Assignment& assignment)
 {
-    return isIdentifierName(assignment.name) && isValueWritable(assignment.value);
+    return isValidIdentifier(assignment.name) && isValueWritable(assignment.value);
 }
 
 bool cacheValuesEqual(const ZarnValuePtr& a, const ZarnValuePtr& b)

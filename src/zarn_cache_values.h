@@ -22,9 +22,6 @@ std::string cacheAssignmentText(const Assignment& assignment);
 // that lexes as one identifier and a value that has a literal form.
 bool isCacheWritable(const Assignment& assignment);
 
-// True when the name is one identifier of the build language (no keyword).
-bool isIdentifierName(const std::string& name);
-
 // The cache's exact comparison. Values must be of one kind: strings and
 // identifiers by their exact text, integers by value, lists member by
 // member, context values by their cache literal, paths by the same
