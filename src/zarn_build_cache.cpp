@@ -8,6 +8,7 @@
 #include "types/zarn_value_types.h"
 #include "zarn_build_jobs.h"
 #include "zarn_cache_values.h"
+#include "zarn_target_visitor.h"
 #include "zarn_tool.h"
 
 namespace Zarn {
@@ -327,7 +328,7 @@ enum class Outcome { Hit, Miss, Claim };
 
 CacheLookupResult RuntimeCache::lookupOrClaim(Builder& builder, const TargetContext& target, int jobCount)
 {
-    const std::string displayName = target.name.unit + "::" + target.name.target;
+    const std::string displayName = displayNameOf(target.name);
     BuildPlan plan = builder.createBuildPlan(target);
     CacheLookupResult result;
     if (plan.recipes.empty()) {

@@ -2,6 +2,7 @@
 
 #include "types/zarn_log.h"
 #include "types/zarn_value_types.h"
+#include "zarn_target_visitor.h"
 #include "zarn_tool_type_registry.h"
 
 namespace Zarn {
@@ -36,10 +37,10 @@ bool collectCommands(const ZarnValue& value, std::vector<std::string>& commands)
 }
 
 // "unit::target" of a job's target, or "" for a plain context.
-std::string displayNameOf(const Context& context)
+std::string jobDisplayName(const Context& context)
 {
     const auto* target = dynamic_cast<const TargetContext*>(&context);
-    return target ? target->name.unit + "::" + target->name.target : std::string();
+    return target ? displayNameOf(target->name) : std::string();
 }
 
 }  // namespace
@@ -128,7 +129,7 @@ std::vector<Recipe> BasicBuilder::createRecipes(const Context& job)
     if (!collectCommands(*value, commands)) {
         logMessage(LogLevel::Warning,
                    "Target '{}': '{}' holds a value that is not a command ({}). Nothing is run.\n",
-                   displayNameOf(job), variableName, value->toLiteral());
+                   jobDisplayName(job), variableName, value->toLiteral());
         return {};
     }
     std::string workingDirectory = getString(job, workingDirectoryName);
