@@ -1,7 +1,5 @@
 #include "zarn_tool_tables.h"
 
-#include "zarn_match_result.h"
-
 namespace Zarn {
 
 const ZarnValuePtr& toolTablePlaceholder()
@@ -21,18 +19,6 @@ KeySet makeKeySet(const std::vector<KeyEntry>& entries)
     for (const KeyEntry& entry : entries)
         keys.emplace(entry.name, Assignment(entry.name, entry.value, Assignment::Set, Assignment::NoFlags));
     return keys;
-}
-
-uint32_t VariableSpec::weightFor(int kind) const
-{
-    switch (kind) {
-    case MatchKind::PartialMatch:
-        return partialMatchWeight;
-    case MatchKind::ExactMatch:
-        return exactMatchWeight;
-    default:
-        return noMatchWeight;
-    }
 }
 
 SchemaEntry makeSchemaEntry(std::string name, ZarnValuePtr value)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -34,9 +35,6 @@ struct VariableSpec {
     uint32_t noMatchWeight = 0;
     uint32_t partialMatchWeight = 1;
     uint32_t exactMatchWeight = 2;
-
-    // The weight of a match kind; kinds other than 1 and 2 weigh as NoMatch.
-    uint32_t weightFor(int kind) const;
 };
 
 using VariableSchema = std::map<Util::CiString, VariableSpec>;
