@@ -215,16 +215,8 @@ private:
             RecipeIO recipe;
             if (const char* failed = readInputs(recipe.inputs))
                 return failed;
-            uint64_t outputCount = 0;
-            if (!readCount(in, outputCount))
-                return "outputs count";
-            recipe.outputs.reserve(std::min(outputCount, reserveBound));
-            for (uint64_t o = 0; o < outputCount; ++o) {
-                Assignment output;
-                if (!readCacheItem(in, output, parse))
-                    return "output assignment";
-                recipe.outputs.push_back(std::move(output));
-            }
+            if (const char* failed = readItems(recipe.outputs, "outputs count", "output assignment"))
+                return failed;
             const uint64_t fingerprint = fingerprintInputs(recipe);
             recipes.insert(fingerprint, std::move(recipe));
         }
@@ -255,18 +247,27 @@ private:
 
     const char* readEnvironment(std::vector<Assignment>& environment)
     {
-        uint64_t count = 0;
-        if (!readCount(in, count))
-            return "env/context count";
-        environment.reserve(std::min(count, reserveBound));
-        for (uint64_t e = 0; e < count; ++e) {
-            Assignment item;
-            if (!readCacheItem(in, item, parse))
-                return "env/context assignment";
-            environment.push_back(std::move(item));
-        }
+        if (const char* failed = readItems(environment, "env/context count", "env/context assignment"))
+            return failed;
         if (version == 3)  // V3 environments are not comparable with today's
             environment.clear();
+        return nullptr;
+    }
+
+    // A count, then that many items; the names are those of the elements
+    // reported when one of them fails.
+    const char* readItems(std::vector<Assignment>& items, const char* countName, const char* itemName)
+    {
+        uint64_t count = 0;
+        if (!readCount(in, count))
+            return countName;
+        items.reserve(std::min(count, reserveBound));
+        for (uint64_t i = 0; i < count; ++i) {
+            Assignment item;
+            if (!readCacheItem(in, item, parse))
+                return itemName;
+            items.push_back(std::move(item));
+        }
         return nullptr;
     }
 
