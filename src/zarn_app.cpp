@@ -68,7 +68,7 @@ void ZarnApplication::loadUnitsAndMainTarget()
         Util::CiString nameSpace = mainProject->name;
         Util::CiString unitName = getFirstListedName(*mainProject);
         const auto unit = unitTable.getUnit(nameSpace, unitName);
-        mainTarget = Zarn::QualifiedTargetName(mainProject->name, getFirstListedName(*mainProject), unit->firstTarget);
+        mainTarget = Zarn::QualifiedTargetName(mainProject->name, unitName, unit->firstTarget);
     } else if (commandMode) {
         // A unit without targets; what a command-mode run builds is decided
         // with the build itself.

@@ -147,11 +147,11 @@ public:
 
 private:
     void ResolveProjectImports(const Zarn::ProjectPtr& project, std::vector<std::filesystem::path>& chain);
-    // Step 14: the units of the run and the main target.
+    // The units of the run and the main target.
     void loadUnitsAndMainTarget();
-    // Step 16: the first listing that applies; true when one ran, with its status.
+    // The first listing that applies; true when one ran, with its status.
     bool runListing(int& status);
-    // Steps 17 to 23: runtime contexts, dumps, and the build of the main target.
+    // Runtime contexts, dumps, and the build of the main target.
     int runBuildPhase();
     void dumpContexts() const;
 };

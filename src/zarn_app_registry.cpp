@@ -59,9 +59,7 @@ void ZarnApplication::RegisterProjectTools(const Zarn::ProjectPtr& project)
         return;
     for (const auto& definition : project->toolDefinitions) {
         std::string name = project->name.empty() ? definition.name : project->name + "/" + definition.name;
-        // The free function, as the application's registerTool does.
-        Zarn::registerTool(registeredTools,
-                           Zarn::ToolRecord{std::move(name), definition.contextTemplate, "Project " + project->name});
+        registerTool(Zarn::ToolRecord{std::move(name), definition.contextTemplate, "Project " + project->name});
     }
     for (const auto& imported : project->importedProjects)
         RegisterProjectTools(imported);

@@ -142,9 +142,9 @@ void ZarnApplication::CreateProjectFile(std::string& name)
         name = fs::current_path().filename().string();
     warnUnloadableName("Project", name);
 
-    auto tree = std::make_shared<Zarn::ProjectTree>();
-    Zarn::ProjectTree::scan(*tree, projectRoot, *tree);
-    const std::string text = projectFileText(name, *tree);
+    Zarn::ProjectTree tree;
+    Zarn::ProjectTree::scan(tree, projectRoot, tree);
+    const std::string text = projectFileText(name, tree);
 
     const fs::path temporary = Zarn::temporaryPathBeside(target);
     if (Zarn::writeFileText(temporary, text) != Zarn::WriteResult::Written)
