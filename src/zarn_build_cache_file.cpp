@@ -460,13 +460,17 @@ void saveCacheFile(RuntimeCache& cache)
         logMessage(LogLevel::Error, "Unable to open cache file '{}' for writing.\n", temporary.string());
         return;
     }
-    if (!writeCacheRecords(out, records))
-        return;  // the temporary file stays; the cache file is untouched
-    out.flush();
-    if (out)
-        out.close();
-    if (!out) {
-        logMessage(LogLevel::Error, "Unable to flush cache file '{}'.\n", temporary.string());
+    // On any write failure the old cache file stays untouched and the partial one goes.
+    const bool written = writeCacheRecords(out, records);
+    if (written) {
+        out.flush();
+        if (out)
+            out.close();
+    }
+    if (!written || !out) {
+        logMessage(LogLevel::Error, "Unable to write cache file '{}'.\n", temporary.string());
+        std::error_code removeError;
+        fs::remove(temporary, removeError);
         return;
     }
 

@@ -313,6 +313,15 @@ TEST(CacheFile, SaveFailuresAreReportedAndKeepWhatTheyCan)
     EXPECT_EQ(save(full).rfind(replace, 0), 0u);
     EXPECT_TRUE(fs::exists(dir / "full" / ".zarn_cache.tmp"));
 
+    // A write that fails midway is reported, the partial file goes, the old file stays.
+    fs::create_directory(dir / "nospace");
+    dir.write("nospace/.zarn_cache", "old");
+    fs::create_symlink("/dev/full", dir / "nospace" / ".zarn_cache.tmp");
+    EXPECT_EQ(save(dir / "nospace" / ".zarn_cache"),
+              "Unable to write cache file '" + (dir / "nospace" / ".zarn_cache.tmp").string() + "'.\n");
+    EXPECT_EQ(readFile(dir / "nospace" / ".zarn_cache"), "old");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "nospace" / ".zarn_cache.tmp")));
+
     dir.write("file");
     EXPECT_EQ(save(dir / "file" / "sub" / ".zarn_cache")
                   .rfind("Unable to create cache directory '" + (dir / "file" / "sub").string() + "': ", 0),
