@@ -6,22 +6,14 @@ namespace Zarn {
 
 namespace {
 
-// The operand's resolved value; operands that hold no references stand as
-// they are. Resolution happens on a local handle, never in the condition.
-ZarnValuePtr resolvedOperand(const ZarnValuePtr& operand)
-{
-    if (auto* resolvable = dynamic_cast<Resolvable*>(operand.get()))
-        return resolvable->resolve();
-    return operand;
-}
-
-// A bare test holds when its operand resolves, whatever it yields.
+// A bare test holds when its operand resolves, whatever it yields. The
+// resolved operands are local handles; the condition keeps its own.
 bool testHolds(const ZarnValuePtr& operand)
 {
     if (!operand)
         return false;
     try {
-        resolvedOperand(operand);
+        resolveValue(operand);
         return true;
     } catch (...) {
         return false;
@@ -30,8 +22,8 @@ bool testHolds(const ZarnValuePtr& operand)
 
 bool comparisonHolds(const Condition& condition)
 {
-    ZarnValuePtr left = resolvedOperand(condition.lhs);
-    ZarnValuePtr right = resolvedOperand(condition.rhs);
+    ZarnValuePtr left = resolveValue(condition.lhs);
+    ZarnValuePtr right = resolveValue(condition.rhs);
     // A variable declared without a value equals only another missing value.
     if (!left || !right) {
         bool same = !left && !right;
