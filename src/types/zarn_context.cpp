@@ -154,6 +154,8 @@ void Context::addAssignment(const Assignment& assignment, uint32_t mode)
 
 void Context::addAssignments(const Context& other)
 {
+    // Other may be this context: every name then exists already, so the walk
+    // only changes values and never meets an entry it added.
     for (const auto& entry : other.variables) {
         Assignment copy = entry.second;
         copy.value = cloneDeep(entry.second.value);
@@ -222,9 +224,7 @@ ContextPtr Context::deepCopy() const
         entry.second.value = cloneDeep(entry.second.value);
         bindTo(entry.second.value, copy.get());
     }
-    copy->conditions.reserve(conditions.size());
-    for (const Condition& condition : conditions)
-        copy->conditions.push_back(cloneCondition(condition, copy.get()));
+    copy->addConditions(*this);
     return copy;
 }
 

@@ -29,18 +29,6 @@ Context& ZarnContext::nested() const
     return *context;
 }
 
-void ZarnContext::mergeInto(Context& target, const Context& source)
-{
-    // Copied first: source may be target. Values are deep-cloned so that the
-    // merge never changes what another holder sees.
-    VariableMap incoming = source.variables;
-    for (auto& [name, assignment] : incoming) {
-        if (assignment.value)
-            assignment.value = assignment.value->deepClone();
-        target.addAssignment(assignment, 0);
-    }
-}
-
 ZarnValuePtr ZarnContext::clone() const
 {
     return std::make_shared<ZarnContext>(context);
@@ -55,7 +43,7 @@ ZarnValuePtr ZarnContext::add(const ZarnValue& other) const
 {
     if (const auto* value = dynamic_cast<const ZarnContext*>(&other)) {
         ContextPtr copy = nested().deepCopy();
-        mergeInto(*copy, value->nested());
+        copy->addAssignments(value->nested());
         return std::make_shared<ZarnContext>(copy);
     }
     if (dynamic_cast<const ZarnString*>(&other)) {
@@ -70,7 +58,7 @@ ZarnValuePtr ZarnContext::add(const ZarnValue& other) const
 void ZarnContext::append(const ZarnValue& other)
 {
     if (const auto* value = dynamic_cast<const ZarnContext*>(&other)) {
-        mergeInto(nested(), value->nested());
+        nested().addAssignments(value->nested());
         return;
     }
     if (dynamic_cast<const ZarnString*>(&other)) {

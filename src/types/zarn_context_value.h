@@ -65,8 +65,6 @@ public:
 private:
     // The nested context; a value without one is an internal error.
     Context& nested() const;
-    // Merges every assignment of the other context, values deep-cloned.
-    static void mergeInto(Context& target, const Context& source);
 
     ContextPtr context;
 };
