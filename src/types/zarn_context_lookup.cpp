@@ -110,14 +110,12 @@ Assignment& Context::findAssignment(const KeyChain& keys, ContextPtr& keepAlive)
     if (keys.empty())
         throw ZARN_INTERNAL_ERROR();
     const std::string& first = firstName(keys);
+    auto found = variables.find(Util::CiString(first));
     if (keys.size() == 1) {
-        auto found = variables.find(Util::CiString(first));
         if (found == variables.end())
             throw NotFoundException("Assignment", first);
         return found->second;
     }
-
-    auto found = variables.find(Util::CiString(first));
     if (found == variables.end())
         throw std::out_of_range("map::at");
     ZarnValuePtr value = found->second.value;
