@@ -124,13 +124,9 @@ void expandMacro(TargetContext& context, const Dependency& macroDependency, cons
 {
     ZarnValuePtr value = context.lookup(macro.identifier);
     std::string valueText = value ? value->toString() : "";
-    if (valueText.empty()) {
-        logMessage(LogLevel::Warning, "Dynamic dependency '{}' is empty and will be skipped.\n",
-                   identifierText(macro.identifier));
-        return;
-    }
-
-    std::vector<DependencyToken> tokens = collectTokens(value);
+    std::vector<DependencyToken> tokens;
+    if (!valueText.empty())
+        tokens = collectTokens(value);
     if (tokens.empty()) {
         logMessage(LogLevel::Warning, "Dynamic dependency '{}' is empty and will be skipped.\n",
                    identifierText(macro.identifier));
