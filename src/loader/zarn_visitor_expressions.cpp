@@ -165,10 +165,8 @@ antlrcpp::Any ZarnVisitorImpl::visitValueNode(ZarnTopParser::ValueNodeContext* c
         return makeResult(std::move(value));
     }
     if (ctx->context() && sourceKind == SourceKind::Unit) {
-        auto data = takeOwned<UnitContextData>(visitContext(ctx->context()));
-        Zarn::ContextTemplate block;
-        moveBlockInto(*data, block);
-        Zarn::ZarnValuePtr value = std::make_shared<Zarn::ZarnContext>(block.createContext());
+        Zarn::ZarnValuePtr value =
+            std::make_shared<Zarn::ZarnContext>(visitBlockTemplate(ctx->context())->createContext());
         return makeResult(std::move(value));
     }
     return makeResult(Zarn::ZarnValuePtr{});
@@ -209,9 +207,7 @@ antlrcpp::Any ZarnVisitorImpl::visitAssignment(ZarnTopParser::AssignmentContext*
         if (!Zarn::isNoResult(op))
             type = takeResult<Zarn::Assignment::AssignType>(std::move(op));
     }
-    Zarn::Assignment assignment(nodeText(ctx->IDENTIFIER()), std::move(value), type, flags);
-    assignment.resolved = false;
-    return makeResult(std::move(assignment));
+    return makeResult(Zarn::Assignment(nodeText(ctx->IDENTIFIER()), std::move(value), type, flags));
 }
 
 antlrcpp::Any ZarnVisitorImpl::visitAssign_operator(ZarnTopParser::Assign_operatorContext* ctx)
