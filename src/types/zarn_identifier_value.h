@@ -34,8 +34,6 @@ public:
     // the lookup fails like one of a missing variable.
     ZarnValuePtr resolve() override;
 
-    const Identifier& getIdentifier() const { return identifier; }
-
 private:
     Identifier identifier;
 };
