@@ -5,12 +5,13 @@
 #include "types/zarn_exceptions.h"
 #include "types/zarn_log.h"
 #include "zarn_app.h"
+#include "zarn_large_stack.h"
 #include "zarn_tool_type_registry.h"
 
-int main(int argc, char* argv[])
+namespace {
+
+int runApplication(int argc, char* argv[])
 {
-    Zarn::initProgramStatics();
-    std::set_terminate(terminateHandler);
     try {
         ZarnApplication application;
         application.parseCommandLine(argc, argv);
@@ -24,4 +25,15 @@ int main(int argc, char* argv[])
         terminateHandler();
     }
     return 1;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    Zarn::initProgramStatics();
+    std::set_terminate(terminateHandler);
+    // Deep input recurses deeply; the application and all it holds live and
+    // die on the large stack.
+    return Zarn::runWithStack(Zarn::programStackSize, [&] { return runApplication(argc, argv); });
 }

@@ -8,6 +8,7 @@
 #include <utility>
 #include <variant>
 
+#include "types/nesting_limit.h"
 #include "types/zarn_dependency_list.h"
 #include "types/zarn_exceptions.h"
 #include "types/zarn_log.h"
@@ -128,6 +129,9 @@ Context ZarnApplication::buildTarget(const QualifiedTargetName& requestedName,
     const std::string targetName = requestedName.toString();
     if (visiting.names.count(targetName) != 0)
         throw LoopFoundException(targetName, visiting.path, {visiting.path.begin(), visiting.path.end()});
+    if (visiting.names.size() >= maxDependencyDepth)
+        throw NestingLimitError("Dependencies are nested deeper than " + std::to_string(maxDependencyDepth) +
+                                " targets, at target '" + displayNameOf(requestedName) + "'.");
     VisitEntry entry(visiting, targetName);
 
     const std::string displayName = displayNameOf(requestedName);

@@ -1,0 +1,47 @@
+// Limits of the recursions whose depth the input decides. The program runs
+// on a stack large enough for all of them at once (zarn_large_stack.h); a
+// deeper input stops the run with an error that names the limit.
+#pragma once
+
+#include <string>
+#include <utility>
+
+#include "types/zarn_exceptions.h"
+
+namespace Zarn {
+
+// Variables whose values refer to each other, one behind the other.
+constexpr unsigned maxReferenceDepth = 10000;
+// Targets that depend on each other, one behind the other.
+constexpr unsigned maxDependencyDepth = 10000;
+// Projects that import each other, one behind the other.
+constexpr unsigned maxImportDepth = 1000;
+
+// An input nested deeper than a limit. Handlers that turn other failures
+// into warnings let this one pass, so the run stops.
+class NestingLimitError : public ZarnException {
+public:
+    explicit NestingLimitError(std::string message) : ZarnException(std::move(message)) {}
+};
+
+// One level of a counted recursion, for the lifetime of the object.
+class NestingLevel {
+public:
+    // Throws NestingLimitError with describe()'s text when the counter is at
+    // the limit already.
+    template <class Describe>
+    NestingLevel(unsigned& counter, unsigned limit, Describe describe) : counter(counter)
+    {
+        if (counter >= limit)
+            throw NestingLimitError(describe());
+        ++counter;
+    }
+    ~NestingLevel() { --counter; }
+    NestingLevel(const NestingLevel&) = delete;
+    NestingLevel& operator=(const NestingLevel&) = delete;
+
+private:
+    unsigned& counter;
+};
+
+}  // namespace Zarn
