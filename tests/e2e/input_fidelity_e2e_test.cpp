@@ -109,14 +109,13 @@ TEST(InputFidelityE2e, AnAppendChangesOnlyTheVariableItNames)
     EXPECT_TRUE(contains(one.out, "[u::t] x = \"Y a\"\n")) << one.out;
     EXPECT_TRUE(contains(one.out, "[u::t] y = \"Y\"\n")) << one.out;
 
-    // Across targets: the outputs of a "+" dependency are appended to the x
-    // that the command line gave every target; the next target still sees
-    // the command line's own value.
-    box.write("zarn.txt", "unit u\nall: +a b { NO_TOOL }\na: { NO_TOOL ^x = \"A\" }\n"
-                          "b: { cmdline = \"echo b sees ${x}\" }\n");
-    const auto across = box.run({"x=\"X\""});
+    // Through another context: x and y both refer to the output of the
+    // dependency a.
+    box.write("zarn.txt", "unit u\nall: a { x = a.o y = a.o NO_TOOL }\na: { NO_TOOL ^o = \"A\" }\n");
+    const auto across = box.run({"-v", "3", "x+=\"z\""});
     EXPECT_EQ(across.status, 0) << across.out;
-    EXPECT_TRUE(contains(across.out, "\nb sees X\n")) << across.out;
+    EXPECT_TRUE(contains(across.out, "[u::all] x = \"A z\"\n")) << across.out;
+    EXPECT_TRUE(contains(across.out, "[u::all] y = \"A\"\n")) << across.out;
 }
 
 }  // namespace
