@@ -117,6 +117,14 @@ std::string literalOf(const ZarnValuePtr& value)
     return value ? value->toLiteral() : std::string();
 }
 
+// Values handed from target to target may nest one level more per target;
+// past the limit the chain stops, naming where.
+void checkValueDepth(const ZarnValuePtr& value, const std::string& what)
+{
+    if (value && valueDepth(*value) > maxValueDepth)
+        throw NestingLimitError(what + " is nested deeper than " + std::to_string(maxValueDepth) + " levels.");
+}
+
 }  // namespace
 
 }  // namespace Zarn
@@ -190,6 +198,8 @@ Context ZarnApplication::buildTarget(const QualifiedTargetName& requestedName,
             values.push_back(dependency.sourceValue);
         for (const Identifier& parameter : dependency.parameters)
             values.push_back(target->lookup(parameter));
+        for (const ZarnValuePtr& value : values)
+            checkValueDepth(value, "A parameter value of a dependency of target '" + displayName + "'");
         QualifiedTargetName dependencyName = *reference;
         if (dependencyName.project.empty())
             dependencyName.project = name.project;
@@ -252,6 +262,9 @@ Context ZarnApplication::buildTarget(const QualifiedTargetName& requestedName,
         const auto type = chosen.type == Assignment::Append ? Assignment::Set : chosen.type;
         result.addAssignment(detachedCopy(chosen, type), 0);
     }
+
+    for (const auto& [variable, assignment] : result.variables)
+        checkValueDepth(assignment.value, "Output '" + variable.str() + "' of target '" + displayName + "'");
 
     logMessage(LogLevel::Verbose, "Output context:\n");
     result.print(LogLevel::Verbose);

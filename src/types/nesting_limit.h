@@ -16,6 +16,10 @@ constexpr unsigned maxReferenceDepth = 10000;
 constexpr unsigned maxDependencyDepth = 10000;
 // Projects that import each other, one behind the other.
 constexpr unsigned maxImportDepth = 1000;
+// Lists and blocks inside each other in one value, as a file may write them.
+// A target's outputs can nest its dependency's outputs, so without a limit
+// a chain of targets would build values as deep as the chain is long.
+constexpr unsigned maxValueDepth = 256;
 
 // An input nested deeper than a limit. Handlers that turn other failures
 // into warnings let this one pass, so the run stops.
@@ -23,6 +27,12 @@ class NestingLimitError : public ZarnException {
 public:
     explicit NestingLimitError(std::string message) : ZarnException(std::move(message)) {}
 };
+
+class ZarnValue;
+
+// How many lists and blocks the value has inside each other (0 for a text or
+// a number); a result above `stopAt` is not exact, the walk ends there.
+unsigned valueDepth(const ZarnValue& value, unsigned stopAt = maxValueDepth);
 
 // One level of a counted recursion, for the lifetime of the object.
 class NestingLevel {

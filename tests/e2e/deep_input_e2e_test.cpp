@@ -85,6 +85,32 @@ TEST(DeepInputE2e, ReferenceChainsUpToTheLimitExpandAndLongerOnesStop)
     }
 }
 
+// Each target of a chain wraps what the next one gives it in one more block:
+// as an output, or as a parameter value.
+TEST(DeepInputE2e, ValuesNestedAlongAChainStopAtTheLimit)
+{
+    std::string outputs = "unit deep\n", parameters = "unit deep\ntop: t0(q) { q = \"x\" NO_TOOL }\n";
+    const int length = 300;
+    for (int i = 0; i < length; ++i) {
+        const std::string self = "t" + std::to_string(i), next = "t" + std::to_string(i + 1);
+        const bool last = i + 1 == length;
+        outputs += self + ": " + (last ? "{ NO_TOOL ^o = \"end\" }\n" : next + " { NO_TOOL ^o = " + next + " }\n");
+        parameters += self + "(p): " + (last ? "{ NO_TOOL }\n" : next + "(q) { q = { a = p } NO_TOOL }\n");
+    }
+    Sandbox box;
+    box.write("zarn.txt", outputs);
+    const auto output = box.run({"-v", "6"});
+    EXPECT_EQ(output.status, 1) << output.err;
+    // t42's output holds the outputs of t43 to t299 inside each other.
+    EXPECT_EQ(output.out, "Error: Output 'o' of target 'deep::t42' is nested deeper than 256 levels.\n");
+
+    box.write("zarn.txt", parameters);
+    const auto parameter = box.run({"-v", "6"});
+    EXPECT_EQ(parameter.status, 1) << parameter.err;
+    EXPECT_EQ(parameter.out,
+              "Error: A parameter value of a dependency of target 'deep::t256' is nested deeper than 256 levels.\n");
+}
+
 TEST(DeepInputE2e, ImportChainsStopAtTheLimit)
 {
     Sandbox box;
