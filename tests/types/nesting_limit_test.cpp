@@ -38,18 +38,4 @@ TEST(ValueDepth, StopsLookingPastTheLimit)
     EXPECT_EQ(valueDepth(*nestedLists(5), 0), 1u);
 }
 
-TEST(NestingLevel, CountsWhileAliveAndRefusesAtTheLimit)
-{
-    unsigned counter = 0;
-    {
-        NestingLevel first(counter, 2, [] { return "unused"; });
-        NestingLevel second(counter, 2, [] { return "unused"; });
-        EXPECT_EQ(counter, 2u);
-        EXPECT_EQ(errorOf([&] { NestingLevel third(counter, 2, [] { return std::string("too deep"); }); }),
-                  "too deep");
-        EXPECT_EQ(counter, 2u);
-    }
-    EXPECT_EQ(counter, 0u);
-}
-
 }  // namespace
