@@ -118,7 +118,7 @@ void ZarnApplication::ResolveProjectImports(const Zarn::ProjectPtr& project, std
         throw Zarn::ZarnException("Import cycle: " + text + self.string());
     }
     if (chain.size() > Zarn::maxImportDepth)
-        throw Zarn::NestingLimitError("Imports are nested deeper than " + std::to_string(Zarn::maxImportDepth) +
+        Zarn::throwNestingLimit("Imports are nested deeper than " + std::to_string(Zarn::maxImportDepth) +
                                       " projects, at project file '" + self.string() + "'.");
     chain.push_back(self);
 

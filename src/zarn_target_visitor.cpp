@@ -122,7 +122,7 @@ std::string literalOf(const ZarnValuePtr& value)
 void checkValueDepth(const ZarnValuePtr& value, const std::string& what)
 {
     if (value && valueDepth(*value) > maxValueDepth)
-        throw NestingLimitError(what + " is nested deeper than " + std::to_string(maxValueDepth) + " levels.");
+        throwNestingLimit(what + " is nested deeper than " + std::to_string(maxValueDepth) + " levels.");
 }
 
 }  // namespace
@@ -138,7 +138,7 @@ Context ZarnApplication::buildTarget(const QualifiedTargetName& requestedName,
     if (visiting.names.count(targetName) != 0)
         throw LoopFoundException(targetName, visiting.path, {visiting.path.begin(), visiting.path.end()});
     if (visiting.names.size() >= maxDependencyDepth)
-        throw NestingLimitError("Dependencies are nested deeper than " + std::to_string(maxDependencyDepth) +
+        throwNestingLimit("Dependencies are nested deeper than " + std::to_string(maxDependencyDepth) +
                                 " targets, at target '" + displayNameOf(requestedName) + "'.");
     VisitEntry entry(visiting, targetName);
 

@@ -2,10 +2,34 @@
 
 #include <algorithm>
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <pthread.h>
+#include <sanitizer/asan_interface.h>
+#endif
+
 #include "types/zarn_context_types.h"
 #include "types/zarn_value_types.h"
 
 namespace Zarn {
+
+void throwNestingLimit(std::string message)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    pthread_attr_t attributes;
+    if (pthread_getattr_np(pthread_self(), &attributes) == 0) {
+        void* base = nullptr;
+        std::size_t size = 0;
+        if (pthread_attr_getstack(&attributes, &base, &size) == 0) {
+            char here;
+            char* top = static_cast<char*>(base) + size;
+            if (&here < top)
+                __asan_unpoison_memory_region(&here, static_cast<std::size_t>(top - &here));
+        }
+        pthread_attr_destroy(&attributes);
+    }
+#endif
+    throw NestingLimitError(std::move(message));
+}
 
 unsigned valueDepth(const ZarnValue& value, unsigned stopAt)
 {

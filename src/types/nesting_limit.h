@@ -10,8 +10,9 @@
 
 namespace Zarn {
 
-// Variables whose values refer to each other, one behind the other.
-constexpr unsigned maxReferenceDepth = 10000;
+// Variables whose values refer to each other, one behind the other. Each
+// link of a chain takes several frames, so this is lower than the rest.
+constexpr unsigned maxReferenceDepth = 5000;
 // Targets that depend on each other, one behind the other.
 constexpr unsigned maxDependencyDepth = 10000;
 // Projects that import each other, one behind the other.
@@ -34,6 +35,11 @@ class ZarnValue;
 // a number); a result above `stopAt` is not exact, the walk ends there.
 unsigned valueDepth(const ZarnValue& value, unsigned stopAt = maxValueDepth);
 
+// Throws NestingLimitError. The throw happens deep in the stack: where the
+// address sanitizer cannot clean up more than 64 MiB of stack itself on the
+// way out (it then reports false errors), the used stack is cleaned first.
+[[noreturn]] void throwNestingLimit(std::string message);
+
 // One level of a counted recursion, for the lifetime of the object.
 class NestingLevel {
 public:
@@ -43,7 +49,7 @@ public:
     NestingLevel(unsigned& counter, unsigned limit, Describe describe) : counter(counter)
     {
         if (counter >= limit)
-            throw NestingLimitError(describe());
+            throwNestingLimit(describe());
         ++counter;
     }
     ~NestingLevel() { --counter; }
