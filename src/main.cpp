@@ -2,6 +2,7 @@
 // exit status.
 #include <exception>
 
+#include "tools/zarn_gnu_matcher.h"
 #include "types/zarn_exceptions.h"
 #include "types/zarn_log.h"
 #include "zarn_app.h"
@@ -9,7 +10,7 @@
 
 int main(int argc, char* argv[])
 {
-    Zarn::initProgramStatics();
+    Zarn::initProgramStatics({Zarn::initGnuToolTables});
     std::set_terminate(terminateHandler);
     try {
         ZarnApplication application;
