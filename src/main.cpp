@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "tools/zarn_default_toolchains.h"
+#include "tools/zarn_gnu_matcher.h"
 #include "types/zarn_exceptions.h"
 #include "types/zarn_log.h"
 #include "zarn_app.h"
@@ -10,7 +11,7 @@
 
 int main(int argc, char* argv[])
 {
-    Zarn::initProgramStatics();
+    Zarn::initProgramStatics({Zarn::initGnuToolTables});
     std::set_terminate(terminateHandler);
     try {
         ZarnApplication application;
