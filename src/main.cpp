@@ -2,6 +2,7 @@
 // exit status.
 #include <exception>
 
+#include "tools/zarn_default_toolchains.h"
 #include "tools/zarn_gnu_matcher.h"
 #include "types/zarn_exceptions.h"
 #include "types/zarn_log.h"
@@ -14,6 +15,7 @@ int main(int argc, char* argv[])
     std::set_terminate(terminateHandler);
     try {
         ZarnApplication application;
+        application.findDefaultToolchains = [] { return Zarn::createDefaultGnuTools(Zarn::defaultToolchainRoots()); };
         application.parseCommandLine(argc, argv);
         return application.run();
     } catch (const Zarn::ZarnException& error) {
