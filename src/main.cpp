@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "tools/zarn_c3_toolchain.h"
+#include "tools/zarn_default_toolchains.h"
 #include "tools/zarn_gnu_matcher.h"
 #include "types/zarn_exceptions.h"
 #include "types/zarn_log.h"
@@ -15,6 +16,7 @@ int main(int argc, char* argv[])
     std::set_terminate(terminateHandler);
     try {
         ZarnApplication application;
+        application.findDefaultToolchains = [] { return Zarn::createDefaultGnuTools(Zarn::defaultToolchainRoots()); };
         application.parseCommandLine(argc, argv);
         return application.run();
     } catch (const Zarn::ZarnException& error) {
