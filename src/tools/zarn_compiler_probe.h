@@ -72,9 +72,8 @@ bool insertCanonical(CanonicalPathSet& seen, const std::filesystem::path& path);
 // gcc and cc, "g\\+\\+" accepts g++ and c++ (any other text is used as a
 // regular expression as it stands), each with an optional "<prefix>-" and
 // "-<version>" in the file name and an optional ".exe". Files of one
-// directory reached under several names are probed once; the probes of
-// different files may run at the same time, but the result is in the order of
-// the directory listing.
+// directory reached under several names are probed once. The questions run
+// at the same time, but the result is in the order of the directory listing.
 std::vector<CompilerProbe> probeCompilerDirectory(const std::string& namePattern,
                                                   const std::filesystem::path& directory);
 
