@@ -1,6 +1,5 @@
 #include "tools/zarn_c3_compiler_search.h"
 
-#include <regex>
 #include <system_error>
 
 #include "types/ci_string.h"
@@ -11,6 +10,26 @@ namespace Zarn {
 namespace fs = std::filesystem;
 
 namespace {
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// The end of the number that starts at `start`: digits, then any ".digits"
+// groups ("0.6.1" of "0.6.1-rc1", "7" of "7.x").
+std::size_t dottedNumberEnd(const std::string& text, std::size_t start)
+{
+    std::size_t end = start;
+    while (end < text.size() && isDigit(text[end]))
+        ++end;
+    while (end + 1 < text.size() && text[end] == '.' && isDigit(text[end + 1])) {
+        end += 2;
+        while (end < text.size() && isDigit(text[end]))
+            ++end;
+    }
+    return end;
+}
 
 bool isRegularFile(const fs::path& file)
 {
@@ -50,12 +69,21 @@ bool isC3Compiler(const fs::path& file)
 
 std::string c3VersionFromOutput(const std::string& output)
 {
-    static const std::regex dotted("([0-9]+(?:\\.[0-9]+)+)");
-    static const std::regex anyNumber("([0-9]+(?:\\.[0-9]+)*)");
-    std::smatch match;
-    if (std::regex_search(output, match, dotted) || std::regex_search(output, match, anyNumber))
-        return match[1].str();
-    return {};
+    std::string firstNumber;
+    for (std::size_t start = 0; start < output.size();) {
+        if (!isDigit(output[start])) {
+            ++start;
+            continue;
+        }
+        const std::size_t end = dottedNumberEnd(output, start);
+        std::string number = output.substr(start, end - start);
+        if (number.find('.') != std::string::npos)
+            return number;
+        if (firstNumber.empty())
+            firstNumber = std::move(number);
+        start = end;
+    }
+    return firstNumber;
 }
 
 std::optional<C3CompilerProbe> probeC3Compiler(const fs::path& file, std::chrono::milliseconds timeout)

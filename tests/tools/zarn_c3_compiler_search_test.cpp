@@ -39,6 +39,8 @@ TEST(C3CompilerSearch, VersionIsTheFirstDottedNumber)
         {FakeC3c::banner("0.6.1"), "0.6.1"},  // not the 3 of "C3"
         {"c3c 0.5.4 (LLVM 17.0.6)", "0.5.4"},
         {"build 7, release 0.7", "0.7"},
+        {"v12.10.3-rc1.", "12.10.3"},
+        {"1..2 or 3.", "1"},
         {"release 7", "7"},
         {"no version here", ""},
         {"", ""},
