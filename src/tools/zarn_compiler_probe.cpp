@@ -5,7 +5,12 @@
 #include <climits>
 #include <cstdlib>
 #include <exception>
+// GCC 12 reports a false "may be used uninitialized" inside <regex> when
+// building with the sanitizers.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <regex>
+#pragma GCC diagnostic pop
 #include <sstream>
 #include <thread>
 
@@ -291,8 +296,10 @@ CommandResult runCommandCapture(const fs::path& program, const std::vector<std::
     pid_t pid = -1;
     {
         SpawnSetup setup(writeEnd.get());
-        if (!setup.ready ||
-            ::posix_spawn(&pid, texts.front().c_str(), &setup.actions, &setup.attributes, argv.data(), environ) != 0)
+        // A bare name is looked up in PATH, as a shell would.
+        const bool bare = texts.front().find('/') == std::string::npos;
+        if (!setup.ready || (bare ? ::posix_spawnp : ::posix_spawn)(&pid, texts.front().c_str(), &setup.actions,
+                                                                    &setup.attributes, argv.data(), environ) != 0)
             return result;
     }
     writeEnd.reset();
