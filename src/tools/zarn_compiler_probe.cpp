@@ -5,7 +5,12 @@
 #include <climits>
 #include <cstdlib>
 #include <exception>
+// GCC 12 reports a false "may be used uninitialized" inside <regex> when
+// building with the sanitizers.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <regex>
+#pragma GCC diagnostic pop
 #include <sstream>
 #include <thread>
 
@@ -241,15 +246,30 @@ struct ProbeCandidate {
     std::string version;
 };
 
-void askCandidate(ProbeCandidate& candidate)
+// The first two questions of every candidate are asked at once: the full
+// version is only used when the machine was answered, and asking early
+// halves the wait.
+void askCandidates(std::vector<ProbeCandidate>& candidates)
 {
-    const CommandResult machine = runCommandCapture(candidate.exePath, {"-dumpmachine"});
-    if (machine.exitStatus != 0 || machine.output.empty())
-        return;
-    candidate.machine = machine.output;
-    candidate.version = answerOf(candidate.exePath, "-dumpfullversion");
-    if (candidate.version.empty())
+    runConcurrently(2 * candidates.size(), [&](size_t task) {
+        ProbeCandidate& candidate = candidates[task / 2];
+        if (task % 2 == 0) {
+            const CommandResult machine = runCommandCapture(candidate.exePath, {"-dumpmachine"});
+            if (machine.exitStatus == 0)
+                candidate.machine = machine.output;
+        } else {
+            candidate.version = answerOf(candidate.exePath, "-dumpfullversion");
+        }
+    });
+    std::vector<size_t> unversioned;
+    for (size_t i = 0; i < candidates.size(); ++i) {
+        if (!candidates[i].machine.empty() && candidates[i].version.empty())
+            unversioned.push_back(i);
+    }
+    runConcurrently(unversioned.size(), [&](size_t i) {
+        ProbeCandidate& candidate = candidates[unversioned[i]];
         candidate.version = answerOf(candidate.exePath, "-dumpversion");
+    });
 }
 
 }  // namespace
@@ -276,8 +296,10 @@ CommandResult runCommandCapture(const fs::path& program, const std::vector<std::
     pid_t pid = -1;
     {
         SpawnSetup setup(writeEnd.get());
-        if (!setup.ready ||
-            ::posix_spawn(&pid, texts.front().c_str(), &setup.actions, &setup.attributes, argv.data(), environ) != 0)
+        // A bare name is looked up in PATH, as a shell would.
+        const bool bare = texts.front().find('/') == std::string::npos;
+        if (!setup.ready || (bare ? ::posix_spawnp : ::posix_spawn)(&pid, texts.front().c_str(), &setup.actions,
+                                                                    &setup.attributes, argv.data(), environ) != 0)
             return result;
     }
     writeEnd.reset();
@@ -402,7 +424,7 @@ std::vector<CompilerProbe> probeCompilerDirectory(const std::string& namePattern
         candidates.push_back(ProbeCandidate{directory / entry.path().filename(), std::move(base), {}, {}});
     }
 
-    runConcurrently(candidates.size(), [&](size_t i) { askCandidate(candidates[i]); });
+    askCandidates(candidates);
 
     std::vector<CompilerProbe> probes;
     std::set<std::string> keys;

@@ -39,8 +39,9 @@ constexpr std::chrono::milliseconds probeTimeout{10000};
 constexpr size_t maxCapturedOutput = 64 * 1024;
 
 // Runs the program directly with the given arguments (no shell is involved,
-// so nothing in the path or the arguments is interpreted), with standard
-// input and standard error on /dev/null, and captures its standard output.
+// so nothing in the path or the arguments is interpreted; a name without a
+// "/" is looked up in PATH), with standard input and standard error on
+// /dev/null, and captures its standard output.
 // A program that has not ended within the timeout is killed together with
 // the processes it started, a warning naming it is printed, and the result
 // counts as failed (-1). Safe to call from several threads at once.
@@ -72,9 +73,8 @@ bool insertCanonical(CanonicalPathSet& seen, const std::filesystem::path& path);
 // gcc and cc, "g\\+\\+" accepts g++ and c++ (any other text is used as a
 // regular expression as it stands), each with an optional "<prefix>-" and
 // "-<version>" in the file name and an optional ".exe". Files of one
-// directory reached under several names are probed once; the probes of
-// different files may run at the same time, but the result is in the order of
-// the directory listing.
+// directory reached under several names are probed once. The questions run
+// at the same time, but the result is in the order of the directory listing.
 std::vector<CompilerProbe> probeCompilerDirectory(const std::string& namePattern,
                                                   const std::filesystem::path& directory);
 

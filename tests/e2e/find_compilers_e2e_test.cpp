@@ -1,6 +1,7 @@
 // --find-compilers against this machine's own GNU toolchain.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "e2e/e2e_harness.h"
@@ -55,6 +56,16 @@ TEST(FindCompilersE2e, RegistersTheMachinesCompilerBesideExistingEntries)
     // A second run finds the same and changes nothing.
     EXPECT_EQ(box.run({"--find-compilers"}).status, 0);
     EXPECT_EQ(box.read(box.registryFile()), registry);
+
+    // The definition builds C.
+    box.write("zarn.txt", "unit demo\napp: {\n  C_FILES = P\"(main.c)\"\n  OUTPUT_DIR = P\"(build)\"\n}\n");
+    box.write("main.c", "int main(void) { return 7; }\n");
+    const RunResult build = box.run({"-v", "3"});
+    ASSERT_EQ(build.status, 0) << build.out;
+    EXPECT_NE(build.out.find("Best registered tool: " + name + ","), std::string::npos) << build.out;
+    const fs::path program = box.work() / "build" / "app";
+    ASSERT_TRUE(fs::exists(program)) << build.out;
+    EXPECT_EQ(std::system(("'" + program.string() + "'").c_str()) >> 8, 7);
 }
 
 TEST(FindCompilersE2e, FailsWithoutAHome)

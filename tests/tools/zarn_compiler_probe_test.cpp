@@ -84,6 +84,8 @@ TEST(CommandCaptureTest, TrimsOutputAndReportsTheExitStatus)
         EXPECT_EQ(result.output, cases[i].output) << cases[i].body;
         EXPECT_EQ(result.exitStatus, cases[i].status) << cases[i].body;
     }
+    const CommandResult bare = runCommandCapture("sh", {"-c", "echo found"});
+    EXPECT_EQ(bare.output, "found");
     const CommandResult missing = runCommandCapture(dir / "no-such-program", {"-dumpmachine"});
     EXPECT_EQ(missing.exitStatus, -1);
     EXPECT_EQ(missing.output, "");
