@@ -169,29 +169,6 @@ TEST(CBuilder, PrepareThenRecipesRunInTheOutputDirectory)
     EXPECT_NE(quietErrorOf([&] { builder.prepare(plain, 1); }).rfind("std: ", 0), std::string::npos);
 }
 
-TEST(CBuilder, ProductFileNameIsTheSameForTargetAndJob)
-{
-    const struct { std::optional<Assignment> outputName; std::string extension, expected; } cases[] = {
-        {std::nullopt, ".a", "lib.core"},
-        {set("OUTPUT_NAME", str("libx.a")), ".a", "libx.a"},
-        {set("OUTPUT_NAME", str("")), ".a", "lib.a"},
-        {set("OUTPUT_NAME", list({})), ".so", "lib.so"},
-        {declared("OUTPUT_NAME"), ".elf", "lib.elf"},
-        {declared("OUTPUT_NAME"), "", "lib.core"},
-    };
-    SampleBuilder builder;
-    for (const auto& c : cases) {
-        std::vector<Assignment> variables{set("PROJECT_ROOT", str("/r"))};
-        if (c.outputName)
-            variables.push_back(*c.outputName);
-        auto target = targetWith(variables, "lib.core");
-        TargetContext job(target->name, "");
-        job.appendToLists(builder.createBuildPlan(*target).environment);
-        EXPECT_EQ(productFileName(*target, "lib.core", c.extension), c.expected);
-        EXPECT_EQ(productFileName(job, "lib.core", c.extension), c.expected);
-    }
-}
-
 TEST(CBuilder, ProductsKeepTheirDirectory)
 {
     SampleBuilder builder;

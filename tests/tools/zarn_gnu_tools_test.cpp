@@ -239,7 +239,7 @@ TEST(GnuTools, OneProductNameEverywhere)
     }
 }
 
-TEST(GnuTools, ExportsOfTheCompileTools)
+TEST(GnuTools, CompileToolsExportTheObjectsOfBothKindsOfSource)
 {
     TempDir root;
     auto tool = gcc();
@@ -248,17 +248,9 @@ TEST(GnuTools, ExportsOfTheCompileTools)
     auto job = jobOf(*tool, *compile);
     captureLog(8, [&] { tool->prepare(*job, 1); });
     const fs::path dir = root.path() / "x86_64-linux-gnu" / "demo" / "t";
-    Context exports = tool->createOutputContext(*job, 0);
+    const Context exports = tool->createOutputContext(*job, 0);
     EXPECT_EQ(textOf(exports, "objs"), (dir / "a.o").string() + " " + (dir / "b.o").string());
     EXPECT_FALSE(hasVariable(exports, "binary"));
-
-    auto link = targetWith({set("PROJECT_ROOT", str(root.path().string())), set("C_FILES", file("/s/a.c"))}, "t");
-    job = jobOf(*tool, *link);
-    captureLog(8, [&] { tool->prepare(*job, 1); });
-    exports = tool->createOutputContext(*job, 0);
-    for (const char* name : {"elf", "binary"})
-        EXPECT_EQ(textOf(exports, name), (dir / "t").string());
-    EXPECT_EQ(textOf(exports, "binary_name"), "t");
 }
 
 TEST(GnuTools, BaseNamesIdentityAndPath)
