@@ -423,17 +423,17 @@ std::vector<CompilerProbe> probeCompilerDirectory(const std::string& namePattern
         if (error)
             break;
         const fs::directory_entry& entry = *entries;
+        // The name first: it costs no system call, and an alias that is no
+        // compiler name must not hide the names of the same file that are.
+        std::string base = baseNameOf(entry.path());
+        if (!std::regex_match(base, compilerName))
+            continue;
         std::error_code kindError;
         const bool regular = entry.is_regular_file(kindError);
         if (kindError)
             continue;
         const bool link = entry.is_symlink(kindError);
         if (kindError || !(regular || link))
-            continue;
-        std::string base = baseNameOf(entry.path());
-        // The name first: an alias that is no compiler name must not hide the
-        // names of the same file that are.
-        if (!std::regex_match(base, compilerName))
             continue;
         if (!insertCanonical(seenFiles, entry.path()))
             continue;
