@@ -328,8 +328,8 @@ CommandResult runCommandCapture(const fs::path& program, const std::vector<std::
         ::kill(-pid, SIGKILL);
         ::kill(pid, SIGKILL);
         waitBlocking(pid);
-        logMessage(LogLevel::Warning, "'{}' did not answer within {} ms and was stopped.\n", program.string(),
-                   timeout.count());
+        logMessage(LogLevel::Warning, "'{}' did not answer within {:g} seconds and was stopped.\n",
+                   program.string(), static_cast<double>(timeout.count()) / 1000.0);
         result.output = trimmed(output);
         return result;
     }
