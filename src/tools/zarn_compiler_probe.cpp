@@ -5,7 +5,14 @@
 #include <climits>
 #include <cstdlib>
 #include <exception>
+#include <map>
+#include <mutex>
+// GCC 12 reports a false "may be used uninitialized" inside <regex> when
+// building with the sanitizers.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <regex>
+#pragma GCC diagnostic pop
 #include <sstream>
 #include <thread>
 
@@ -210,6 +217,20 @@ void runConcurrently(size_t count, Fn fn)
     }
 }
 
+// Each pattern is compiled once. Compiling runs under one lock: the
+// library's character tables that compiling fills are not safe to fill from
+// two threads at once.
+const std::regex& compiledPattern(const std::string& pattern)
+{
+    static std::mutex lock;
+    static std::map<std::string, std::regex> compiled;
+    std::lock_guard<std::mutex> guard(lock);
+    auto found = compiled.find(pattern);
+    if (found == compiled.end())
+        found = compiled.emplace(pattern, std::regex(pattern)).first;
+    return found->second;
+}
+
 std::string nameAlternative(const std::string& namePattern)
 {
     if (Util::ciEqual(namePattern, "gcc"))
@@ -291,8 +312,10 @@ CommandResult runCommandCapture(const fs::path& program, const std::vector<std::
     pid_t pid = -1;
     {
         SpawnSetup setup(writeEnd.get());
-        if (!setup.ready ||
-            ::posix_spawn(&pid, texts.front().c_str(), &setup.actions, &setup.attributes, argv.data(), environ) != 0)
+        // A bare name is looked up in PATH, as a shell would.
+        const bool bare = texts.front().find('/') == std::string::npos;
+        if (!setup.ready || (bare ? ::posix_spawnp : ::posix_spawn)(&pid, texts.front().c_str(), &setup.actions,
+                                                                    &setup.attributes, argv.data(), environ) != 0)
             return result;
     }
     writeEnd.reset();
@@ -305,8 +328,8 @@ CommandResult runCommandCapture(const fs::path& program, const std::vector<std::
         ::kill(-pid, SIGKILL);
         ::kill(pid, SIGKILL);
         waitBlocking(pid);
-        logMessage(LogLevel::Warning, "'{}' did not answer within {} ms and was stopped.\n", program.string(),
-                   timeout.count());
+        logMessage(LogLevel::Warning, "'{}' did not answer within {:g} seconds and was stopped.\n",
+                   program.string(), static_cast<double>(timeout.count()) / 1000.0);
         result.output = trimmed(output);
         return result;
     }
@@ -374,7 +397,7 @@ bool insertCanonical(CanonicalPathSet& seen, const fs::path& path)
 
 std::string compilerVersionSuffix(const fs::path& exePath)
 {
-    static const std::regex suffix("-[0-9]+(?:\\.[0-9]+)*$");
+    const std::regex& suffix = compiledPattern("-[0-9]+(?:\\.[0-9]+)*$");
     const std::string base = baseNameOf(exePath);
     std::smatch match;
     if (std::regex_search(base, match, suffix))
@@ -388,8 +411,8 @@ std::vector<CompilerProbe> probeCompilerDirectory(const std::string& namePattern
     if (!fs::is_directory(directory, error) || error)
         return {};
     const std::string alternative = nameAlternative(namePattern);
-    const std::regex compilerName("^(?:.+-)?" + alternative + "(?:-[0-9]+(?:\\.[0-9]+)*)?$");
-    const std::regex versionInName("^(?:.+-)?" + alternative + "-([0-9]+(?:\\.[0-9]+)*)$");
+    const std::regex& compilerName = compiledPattern("^(?:.+-)?" + alternative + "(?:-[0-9]+(?:\\.[0-9]+)*)?$");
+    const std::regex& versionInName = compiledPattern("^(?:.+-)?" + alternative + "-([0-9]+(?:\\.[0-9]+)*)$");
 
     std::vector<ProbeCandidate> candidates;
     CanonicalPathSet seenFiles;
@@ -400,17 +423,17 @@ std::vector<CompilerProbe> probeCompilerDirectory(const std::string& namePattern
         if (error)
             break;
         const fs::directory_entry& entry = *entries;
+        // The name first: it costs no system call, and an alias that is no
+        // compiler name must not hide the names of the same file that are.
+        std::string base = baseNameOf(entry.path());
+        if (!std::regex_match(base, compilerName))
+            continue;
         std::error_code kindError;
         const bool regular = entry.is_regular_file(kindError);
         if (kindError)
             continue;
         const bool link = entry.is_symlink(kindError);
         if (kindError || !(regular || link))
-            continue;
-        std::string base = baseNameOf(entry.path());
-        // The name first: an alias that is no compiler name must not hide the
-        // names of the same file that are.
-        if (!std::regex_match(base, compilerName))
             continue;
         if (!insertCanonical(seenFiles, entry.path()))
             continue;

@@ -39,8 +39,9 @@ constexpr std::chrono::milliseconds probeTimeout{10000};
 constexpr size_t maxCapturedOutput = 64 * 1024;
 
 // Runs the program directly with the given arguments (no shell is involved,
-// so nothing in the path or the arguments is interpreted), with standard
-// input and standard error on /dev/null, and captures its standard output.
+// so nothing in the path or the arguments is interpreted; a name without a
+// "/" is looked up in PATH), with standard input and standard error on
+// /dev/null, and captures its standard output.
 // A program that has not ended within the timeout is killed together with
 // the processes it started, a warning naming it is printed, and the result
 // counts as failed (-1). Safe to call from several threads at once.

@@ -84,6 +84,8 @@ TEST(CommandCaptureTest, TrimsOutputAndReportsTheExitStatus)
         EXPECT_EQ(result.output, cases[i].output) << cases[i].body;
         EXPECT_EQ(result.exitStatus, cases[i].status) << cases[i].body;
     }
+    const CommandResult bare = runCommandCapture("sh", {"-c", "echo found"});
+    EXPECT_EQ(bare.output, "found");
     const CommandResult missing = runCommandCapture(dir / "no-such-program", {"-dumpmachine"});
     EXPECT_EQ(missing.exitStatus, -1);
     EXPECT_EQ(missing.output, "");
@@ -115,25 +117,12 @@ TEST(CommandCaptureTest, EndsAProgramThatDoesNotAnswerAndCapsItsOutput)
     });
     EXPECT_EQ(result.exitStatus, -1);
     EXPECT_EQ(result.output, "started");
-    EXPECT_NE(log.find(hanging.string()), std::string::npos) << log;
+    EXPECT_EQ(log, "'" + hanging.string() + "' did not answer within 0.3 seconds and was stopped.\n");
 
     const fs::path chatty = bin.addScript("chatty", "head -c 200000 /dev/zero | tr '\\0' x\n");
     const CommandResult big = runCommandCapture(chatty, {});
     EXPECT_EQ(big.exitStatus, 0);
     EXPECT_EQ(big.output, std::string(maxCapturedOutput, 'x'));
-}
-
-TEST(CanonicalPathTest, ResolvesLinksAndNeverFails)
-{
-    TempDir dir;
-    fs::create_directories(dir / "real");
-    fs::create_directory_symlink(dir / "real", dir / "link");
-    EXPECT_EQ(canonicalPath(dir / "link" / "x" / ".." / "y"), dir / "real" / "y");
-    EXPECT_EQ(canonicalPathText(dir / "real/./z"), (dir / "real" / "z").string());
-    CanonicalPathSet seen;
-    EXPECT_TRUE(insertCanonical(seen, dir / "real"));
-    EXPECT_FALSE(insertCanonical(seen, dir / "link"));
-    EXPECT_FALSE(insertCanonical(seen, dir / "link" / "."));
 }
 
 TEST(CompilerVersionSuffixTest, TakesTheDottedNumberAtTheEndOfTheName)
@@ -279,17 +268,4 @@ TEST(ProbeCompilerDirectoryTest, SkipsACompilerThatHangs)
     const std::string log = TestSupport::captureLog(6, [&] { probes = probeCompilerDirectory("gcc", bin.path()); });
     EXPECT_EQ(describe(probes), "gcc=x86_64-linux-gnu/12.2.0");
     EXPECT_NE(log.find("hang-gcc"), std::string::npos) << log;
-}
-
-TEST(ProbeCompilerDirectoryTest, FindsTheMachinesOwnCompiler)
-{
-    const std::string machine = FakeToolchain::realAnswer("/usr/bin/gcc", "-dumpmachine");
-    const std::string version = FakeToolchain::realAnswer("/usr/bin/gcc", "-dumpfullversion");
-    if (machine.empty())
-        GTEST_SKIP() << "no gcc on this machine";
-    const auto probes = probeCompilerDirectory("gcc", "/usr/bin");
-    const auto own = std::find_if(probes.begin(), probes.end(), [&](const CompilerProbe& probe) {
-        return probe.machine == machine && probe.version == version;
-    });
-    EXPECT_NE(own, probes.end()) << describe(probes);
 }

@@ -64,10 +64,6 @@ TEST(CreateDefaultGnuToolsTest, MakesOneDefinitionPerToolchain)
                            "toolchain_name=default_gnu_0_arm tool_type=gnu-gcc toolchain_version=0 "
                            "prefix=arm-none-eabi arch=arm os=none abi=eabi toolchain_path=" + bin},
                       }));
-    for (const auto& definition : definitions) {
-        for (const auto& assignment : definition->assignments)
-            EXPECT_EQ(assignment.type, Assignment::Set);
-    }
 }
 
 TEST(CreateDefaultGnuToolsTest, CountsADirectoryReachedFromTwoRootsOnce)
