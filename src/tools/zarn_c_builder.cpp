@@ -150,16 +150,6 @@ void CBuilder::addRecipeInput(const Context& target, const std::string& name, st
     inputs.push_back(std::move(input));
 }
 
-ZarnValuePtr CBuilder::mapObjectFile(const ZarnValuePtr& source, const fs::path& outputDir) const
-{
-    if (!source)
-        return nullptr;
-    const std::string text = source->toString();
-    if (text.empty())
-        return nullptr;
-    return objectPathOf(text, outputDir);
-}
-
 ZarnValuePtr CBuilder::objectPathOf(const std::string& sourceText, const fs::path& outputDir) const
 {
     fs::path object = outputDir / fs::path(sourceText).filename();

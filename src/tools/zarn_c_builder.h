@@ -86,8 +86,6 @@ protected:
     // object extension.
     std::vector<std::pair<ZarnValuePtr, ZarnValuePtr>> mapObjectFiles(const ZarnValuePtr& value,
                                                                       const std::filesystem::path& outputDir) const;
-    // The object of one source, or null for a null value or an empty text.
-    ZarnValuePtr mapObjectFile(const ZarnValuePtr& source, const std::filesystem::path& outputDir) const;
     // One recipe per source of the variable: the source in, OBJS out.
     void addObjectRecipes(const Context& target, const std::string& name, const std::filesystem::path& outputDir,
                           std::vector<RecipeIO>& recipes) const;
