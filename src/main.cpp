@@ -2,6 +2,7 @@
 // exit status.
 #include <exception>
 
+#include "tools/zarn_c3_toolchain.h"
 #include "tools/zarn_default_toolchains.h"
 #include "tools/zarn_gnu_matcher.h"
 #include "types/zarn_exceptions.h"
@@ -11,7 +12,7 @@
 
 int main(int argc, char* argv[])
 {
-    Zarn::initProgramStatics({Zarn::initGnuToolTables});
+    Zarn::initProgramStatics({Zarn::initC3ToolTables, Zarn::initGnuToolTables});
     std::set_terminate(terminateHandler);
     try {
         ZarnApplication application;
