@@ -12,6 +12,7 @@
 #include "types/zarn_dependency_list.h"
 #include "types/zarn_exceptions.h"
 #include "types/zarn_log.h"
+#include "types/zarn_value_types.h"
 #include "zarn_app.h"
 #include "zarn_build_cache.h"
 #include "zarn_build_jobs.h"
@@ -115,6 +116,23 @@ void reportClaims(const MatchResult& result)
 std::string literalOf(const ZarnValuePtr& value)
 {
     return value ? value->toLiteral() : std::string();
+}
+
+// A tool's outputs are texts it made from resolved values and file names:
+// expanding them again in a dependent would expand the directories in them
+// ("#12", "${x}"). Raw strings keep their meaning: expanded where inserted.
+void markToolTextsFinal(const ZarnValuePtr& value)
+{
+    if (auto* string = dynamic_cast<ZarnString*>(value.get())) {
+        string->setFinal(true);
+    } else if (const auto* list = dynamic_cast<const ZarnList*>(value.get())) {
+        for (const ZarnValuePtr& member : list->getMembers())
+            markToolTextsFinal(member);
+    } else if (const auto* block = dynamic_cast<const ZarnContext*>(value.get())) {
+        if (block->getContext())
+            for (const auto& entry : block->getContext()->variables)
+                markToolTextsFinal(entry.second.value);
+    }
 }
 
 // Values handed from target to target may nest one level more per target;
@@ -250,6 +268,8 @@ Context ZarnApplication::buildTarget(const QualifiedTargetName& requestedName,
     } else {
         runBuildJobs(*builder, {target}, displayName, result);
     }
+    for (const auto& entry : result.variables)
+        markToolTextsFinal(entry.second.value);
 
     for (const auto& [variable, assignment] : target->variables) {
         if (!isOutputVariable(assignment))

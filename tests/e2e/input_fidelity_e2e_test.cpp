@@ -47,6 +47,34 @@ TEST(InputFidelityE2e, ProjectsBuildInDirectoriesNamedLikeReferences)
     }
 }
 
+// The files a toolchain makes carry the project's directory; a dependent
+// takes them as they are, built or reused from the cache.
+TEST(InputFidelityE2e, ToolchainProductsKeepTheirDirectory)
+{
+    for (const std::string dir : {"issue#12", "p${x}"}) {
+        Sandbox box;
+        box.write(box.registryFile(), "tools {\n  gnu-gcc {\n    tool_type = \"gnu-gcc\"\n"
+                                      "    toolchain_path = \"/usr/bin\"\n  }\n}\n");
+        box.write(dir + "/lib/add.c", "int add(int a, int b) { return a + b; }\n");
+        box.write(dir + "/main.c", "#include <stdio.h>\nint add(int, int);\n"
+                                   "int main(void) { printf(\"%d\\n\", add(40, 2)); return 0; }\n");
+        box.write(dir + "/zarn.txt", "unit calc\n"
+                                     "app: core { C_FILES = P\"(main.c)\" LIB = core.lib OUTPUT_NAME = \"calc\"\n"
+                                     "  OUTPUT_DIR = P\"(bin)\" }\n"
+                                     "core: +core_objs { OBJS OUTPUT_NAME = \"libcore.a\" }\n"
+                                     "core_objs: { C_FILES = P\"(lib/*.c)\" C_FLAGS = \"-c\" }\n");
+        for (const char* run : {"built", "reused"}) {
+            const auto result = box.run({"-v", "6", "x=\"X\""}, dir);
+            EXPECT_EQ(result.status, 0) << dir << ", " << run << ": " << result.out << result.err;
+        }
+        // The harness runs only zarn: the program runs as a command.
+        box.write(dir + "/run/zarn.txt", "t: { cmdline = R\"('" + (box.work() / dir / "bin/calc").string() +
+                                             "' > ../result.txt)\" }\n");
+        EXPECT_EQ(box.run({}, dir + "/run").status, 0) << dir;
+        EXPECT_EQ(box.read(dir + "/result.txt"), "42\n") << dir;
+    }
+}
+
 TEST(InputFidelityE2e, NulBytesAreRefusedWithTheirPosition)
 {
     Sandbox box;
