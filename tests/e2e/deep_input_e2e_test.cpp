@@ -46,10 +46,14 @@ std::string lastLine(const std::string& text)
 TEST(DeepInputE2e, DependencyChainsUpToTheLimitBuildAndLongerOnesStop)
 {
     Sandbox box;
+#if !defined(__SANITIZE_THREAD__)
+    // Under the thread sanitizer, building 10000 targets takes more memory
+    // than a test machine has (over 13 GB within 30 s); the other builds run it.
     box.write("zarn.txt", targetChain(10000));
     const auto full = box.run({"-v", "6"});
     EXPECT_EQ(full.status, 0) << lastLine(full.out) << full.err;
     EXPECT_EQ(full.out, "");
+#endif
 
     box.write("zarn.txt", targetChain(10001));
     const auto deeper = box.run({"-v", "6"});
