@@ -119,7 +119,7 @@ void ZarnApplication::ResolveProjectImports(const Zarn::ProjectPtr& project, std
     }
     if (chain.size() > Zarn::maxImportDepth)
         Zarn::throwNestingLimit("Imports are nested deeper than " + std::to_string(Zarn::maxImportDepth) +
-                                      " projects, at project file '" + self.string() + "'.");
+                                " projects, at project file '" + self.string() + "'.");
     chain.push_back(self);
 
     project->importedProjects.clear();

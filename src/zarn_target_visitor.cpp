@@ -157,7 +157,7 @@ Context ZarnApplication::buildTarget(const QualifiedTargetName& requestedName,
         throw LoopFoundException(targetName, visiting.path, {visiting.path.begin(), visiting.path.end()});
     if (visiting.names.size() >= maxDependencyDepth)
         throwNestingLimit("Dependencies are nested deeper than " + std::to_string(maxDependencyDepth) +
-                                " targets, at target '" + displayNameOf(requestedName) + "'.");
+                          " targets, at target '" + displayNameOf(requestedName) + "'.");
     VisitEntry entry(visiting, targetName);
 
     const std::string displayName = displayNameOf(requestedName);
