@@ -49,8 +49,7 @@ void ZarnApplication::RegisterProject()
     }
     if (!registry)
         throw Zarn::NotFoundException("registry", "");
-    registry->addProject(mainProject);
-    registry->save();
+    registry->update([this](ZarnRegistry& current) { current.addProject(mainProject); });
 }
 
 void ZarnApplication::RegisterProjectTools(const Zarn::ProjectPtr& project)
