@@ -345,7 +345,9 @@ bool readCacheItem(std::istream& in, Assignment& assignment, const AssignmentTex
     if (!readLengthPrefixedString(in, text))
         return false;
     try {
-        Assignment parsed = parse(rewriteShortPathLiterals(text), ".");
+        // No base directory: a relative path joined to "." would be written
+        // back with one more "./" at every save.
+        Assignment parsed = parse(rewriteShortPathLiterals(text), {});
         markReadBackFinal(parsed.value);
         assignment = Assignment(std::move(parsed.name), std::move(parsed.value),
                                 static_cast<Assignment::AssignType>(type), static_cast<uint32_t>(flags));
