@@ -232,21 +232,37 @@ std::string manyTargets()
     return text;
 }
 
-TEST(StateE2e, TwoRunsInOneProjectNeverLoseTheCache)
+// Four runs meet at a barrier: each run's barrier target waits on a pipe
+// that the test closes when all have arrived, so they all save their large
+// caches at the same moment.
+TEST(StateE2e, ConcurrentRunsInOneProjectNeverLoseTheCache)
 {
     Sandbox box;
-    box.write("zarn.txt", manyTargets());
+    box.write("zarn.txt", "unit demo\nall: big barrier { NO_TOOL }\n"
+                          "big: {\n  fill = \"" + std::string(300000, 'x') + "\"\n  ^out = P\"(big.txt)\"\n"
+                          "  cmdline = \"echo big > big.txt\"\n}\n"
+                          "barrier: {\n  cmdline = \"exec 3< go; mktemp arrived.XXXXXX > /dev/null; cat <&3 > /dev/null\"\n}\n");
+    const fs::path pipe = box.work() / "go";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
     for (int round = 0; round < 10; ++round) {
-        if (round % 2 == 0)
-            fs::remove(box.work() / "out3.txt");  // some work for both
-        auto first = box.start({});
-        auto second = box.start({});
-        EXPECT_EQ(first.wait().status, 0);
-        EXPECT_EQ(second.wait().status, 0);
+        for (const std::string& name : namesStartingWith(box.work(), "arrived."))
+            fs::remove(box.work() / name);
+        const int open = ::open(pipe.c_str(), O_RDWR | O_CLOEXEC);  // the barrier holds while it is open
+        ASSERT_GE(open, 0);
+        std::vector<Sandbox::Background> runs;
+        for (int k = 0; k < 4; ++k)
+            runs.push_back(box.start({}));
+        for (int waited = 0; namesStartingWith(box.work(), "arrived.").size() < 4 && waited < 20000; waited += 5)
+            usleep(5000);
+        ::close(open);
+        for (auto& run : runs) {
+            const auto result = run.wait();
+            EXPECT_EQ(result.status, 0) << result.out;
+        }
         ASSERT_TRUE(fs::is_regular_file(box.work() / ".zarn_cache")) << "round " << round;
-        const auto check = box.run({"-v", "1"});
+        const auto check = box.run({"big", "-v", "1"});  // not past the barrier
         EXPECT_FALSE(contains(check.out, "Starting with empty cache")) << check.out;
-        EXPECT_TRUE(contains(check.out, "Cache hit for 'demo::t11'.\n")) << "round " << round << "\n" << check.out;
+        EXPECT_TRUE(contains(check.out, "Cache hit for 'demo::big'.\n")) << "round " << round << "\n" << check.out;
         EXPECT_TRUE(namesStartingWith(box.work(), ".zarn_cache.tmp").empty());
     }
 }
