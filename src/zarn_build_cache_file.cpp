@@ -418,11 +418,7 @@ void loadCacheFile(RuntimeCache& cache, const AssignmentTextParser& parse)
     // Held while the file and the journal are read, so that a save of
     // another run is seen whole or not at all.
     std::optional<FileLock> lock;
-    try {
-        lock.emplace(cache.journal.lockFile());
-    } catch (const std::system_error& error) {
-        logMessage(LogLevel::Debug, "{}; reading the cache without it.\n", error.what());
-    }
+    cache.journal.lock(lock, "reading the cache");
 
     RuntimeRecordMap records;
     std::string content;
@@ -475,11 +471,7 @@ void saveCacheFile(RuntimeCache& cache)
         return;
 
     std::optional<FileLock> lock;
-    try {
-        lock.emplace(cache.journal.lockFile());
-    } catch (const std::system_error& error) {
-        logMessage(LogLevel::Debug, "{}; saving the cache without it.\n", error.what());
-    }
+    cache.journal.lock(lock, "saving the cache");
     const StateWriteResult written = writeStateFile(target, out.str());
     switch (written.step) {
     case StateWriteStep::Done:

@@ -8,7 +8,6 @@
 #include <system_error>
 
 #include "types/zarn_log.h"
-#include "zarn_file_lock.h"
 #include "zarn_file_text.h"
 #include "zarn_state_file.h"
 
@@ -63,8 +62,18 @@ bool appendLine(const fs::path& file, const std::string& line, std::error_code& 
 }  // namespace
 
 BuildJournal::BuildJournal(const fs::path& cacheFile)
-    : journalFile(withSuffix(cacheFile, ".journal")), cacheLockFile(lockFileFor(cacheFile))
+    : journalFile(withSuffix(cacheFile, ".journal")),
+      directory(cacheFile.has_parent_path() ? cacheFile.parent_path() : fs::path("."))
 {
+}
+
+void BuildJournal::lock(std::optional<FileLock>& holder, const char* purpose) const
+{
+    try {
+        holder.emplace(directory, FileLock::Directory);
+    } catch (const std::system_error& error) {
+        logMessage(LogLevel::Debug, "{}; {} without it.\n", error.what(), purpose);
+    }
 }
 
 std::optional<std::vector<std::string>> BuildJournal::readKeys()
@@ -88,11 +97,8 @@ void BuildJournal::recordStart(const std::string& key)
 {
     // Without the lock the entry may be lost to a concurrent save; written
     // all the same, it is still the better bet.
-    std::optional<FileLock> lock;
-    try {
-        lock.emplace(cacheLockFile);
-    } catch (const std::system_error&) {
-    }
+    std::optional<FileLock> held;
+    lock(held, "recording the build");
     std::error_code error;
     if (appendLine(journalFile, key, error)) {
         settled.insert(key);

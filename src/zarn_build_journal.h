@@ -1,6 +1,8 @@
 // The journal of builds in progress, ".zarn_cache.journal" beside the cache
 // file: the key of every target whose recipes were started since the cache
-// file was last saved. A run that dies while building (killed, interrupted,
+// file was last saved. The cache file and its journal are read and written
+// under an flock on the directory that holds them (no lock file is added to
+// the project). A run that dies while building (killed, interrupted,
 // crashed) leaves its keys behind, and the next run reuses nothing of their
 // records: a half-written output may well look newer than its inputs.
 #pragma once
@@ -10,6 +12,8 @@
 #include <string>
 #include <unordered_set>
 #include <vector>
+
+#include "zarn_file_lock.h"
 
 namespace Zarn {
 
@@ -35,11 +39,15 @@ public:
     void settle();
 
     const std::filesystem::path& file() const { return journalFile; }
-    const std::filesystem::path& lockFile() const { return cacheLockFile; }
+
+    // Takes the lock of the cache file and its journal into the holder. A
+    // lock that cannot be had is reported at level 1 (the work goes on
+    // without it, `purpose` saying which) and leaves the holder empty.
+    void lock(std::optional<FileLock>& holder, const char* purpose) const;
 
 private:
     std::filesystem::path journalFile;
-    std::filesystem::path cacheLockFile;
+    std::filesystem::path directory;
     std::unordered_multiset<std::string> settled;  // entries the next save removes
     bool warned = false;
 };

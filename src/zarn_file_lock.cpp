@@ -9,18 +9,21 @@
 
 namespace Zarn {
 
-FileLock::FileLock(const std::filesystem::path& lockFile)
+FileLock::FileLock(const std::filesystem::path& path, Kind kind)
 {
     // Close-on-exec: a recipe's child must never inherit the lock.
-    fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+    fd = kind == Directory ? ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                           : ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0)
-        throw std::system_error(errno, std::generic_category(), "Unable to open lock file '" + lockFile.string() + "'");
+        throw std::system_error(errno, std::generic_category(),
+                                std::string(kind == Directory ? "Unable to open directory '" : "Unable to open lock file '") +
+                                    path.string() + "'");
     while (::flock(fd, LOCK_EX) != 0) {
         if (errno == EINTR)
             continue;
         const int error = errno;
         ::close(fd);
-        throw std::system_error(error, std::generic_category(), "Unable to lock '" + lockFile.string() + "'");
+        throw std::system_error(error, std::generic_category(), "Unable to lock '" + path.string() + "'");
     }
 }
 

@@ -1,5 +1,6 @@
-// An exclusive advisory lock (flock) on a lock file, for a read-modify-write
-// of a file that several zarn processes share.
+// An exclusive advisory lock (flock), for a read-modify-write of a file that
+// several zarn processes share: on a lock file beside it, or on the
+// directory that holds it.
 #pragma once
 
 #include <filesystem>
@@ -8,10 +9,15 @@ namespace Zarn {
 
 class FileLock {
 public:
-    // Opens the lock file (creating it, never through a link) and waits for
-    // the exclusive lock. Throws std::system_error naming the file when it
-    // cannot be opened or locked.
-    explicit FileLock(const std::filesystem::path& lockFile);
+    enum Kind {
+        LockFile,   // a file kept for locking, created when missing
+        Directory,  // an existing directory: no file is added to it
+    };
+
+    // Opens the lock file (creating it, never through a link) or the
+    // directory and waits for the exclusive lock. Throws std::system_error
+    // naming the path when it cannot be opened or locked.
+    explicit FileLock(const std::filesystem::path& path, Kind kind = LockFile);
     ~FileLock();
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;

@@ -340,6 +340,22 @@ protected:
     }
 };
 
+// A registration that another run saves while compilers are searched is
+// kept: the found tools are stored into the registry as it is then.
+TEST_F(AppRegistryTest, CompilerDiscoveryKeepsRegistrationsMadeDuringTheSearch)
+{
+    sandbox.write(sandbox.registryFile(), "projects { a \"/a\" }");
+    load();
+    app.findDefaultToolchains = [this] {
+        sandbox.write(sandbox.registryFile(), "projects { a \"/a\" b \"/b\" }");  // the other run's -r
+        return std::vector<std::shared_ptr<Zarn::ContextTemplate>>{std::make_shared<Zarn::ContextTemplate>(
+            std::vector<Zarn::Assignment>{set("toolchain_name", str("found")), set("tool_type", str("gnu-gcc"))})};
+    };
+    captureLog(6, [&] { app.FindCompilers(); });
+    EXPECT_EQ(readFile(sandbox.registryFile()), "projects {\n  a \"/a\"\n  b \"/b\"\n}\n\n"
+                                                "tools {\n  found {\n    tool_type = \"gnu-gcc\"\n  }\n}\n");
+}
+
 TEST_F(AppRegistryTest, RegisterProjectRefusals)
 {
     load();
