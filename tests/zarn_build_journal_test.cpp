@@ -63,15 +63,4 @@ TEST(BuildJournal, AJournalThatCannotBeTrustedIsNoList)
     EXPECT_EQ(log.find("p/u::b"), std::string::npos) << log;
 }
 
-// A link planted at the journal's name is not appended through.
-TEST(BuildJournal, NeverAppendsThroughALink)
-{
-    TempDir dir;
-    const fs::path victim = dir.write("victim", "precious\n");
-    Zarn::BuildJournal journal(dir / ".zarn_cache");
-    fs::create_symlink(victim, journal.file());
-    captureLog(8, [&] { journal.recordStart("p/u::a"); });
-    EXPECT_EQ(readFile(victim), "precious\n");
-}
-
 }  // namespace

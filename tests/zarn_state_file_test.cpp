@@ -6,9 +6,7 @@
 
 #include <unistd.h>
 
-#include <atomic>
 #include <set>
-#include <thread>
 
 #include "test_support.h"
 
@@ -118,37 +116,6 @@ TEST(StateFile, EachFailureNamesItsStepAndChangesNothing)
     EXPECT_EQ(result.error, std::errc::file_too_large);
     EXPECT_EQ(readFile(file), "old");
     EXPECT_EQ(namesIn(dir / "full"), std::set<std::string>{"state"});
-}
-
-// Writers racing on one file: a reader sees one whole text or another,
-// never a mix, a part or no file at all.
-TEST(StateFile, ConcurrentWritersLeaveOneWholeText)
-{
-    TempDir dir;
-    const fs::path file = dir / "state";
-    const std::string texts[] = {std::string(20000, 'a'), std::string(30000, 'b'), std::string(10, 'c')};
-    ASSERT_TRUE(Zarn::writeStateFile(file, texts[0]).ok());
-    std::atomic<bool> done{false};
-    std::atomic<int> torn{0};
-    std::thread reader([&] {
-        while (!done) {
-            const std::string seen = readFile(file);
-            if (seen != texts[0] && seen != texts[1] && seen != texts[2])
-                ++torn;
-        }
-    });
-    std::vector<std::thread> writers;
-    for (int w = 0; w < 3; ++w)
-        writers.emplace_back([&, w] {
-            for (int i = 0; i < 100; ++i)
-                EXPECT_TRUE(Zarn::writeStateFile(file, texts[w]).ok());
-        });
-    for (auto& writer : writers)
-        writer.join();
-    done = true;
-    reader.join();
-    EXPECT_EQ(torn, 0);
-    EXPECT_EQ(namesIn(dir.path()), std::set<std::string>{"state"});
 }
 
 }  // namespace
