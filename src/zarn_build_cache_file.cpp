@@ -10,6 +10,7 @@
 
 #include "loader/assignment_text.h"
 #include "short_path_literals.h"
+#include "zarn_cache_item_text.h"
 #include "types/zarn_log.h"
 #include "types/zarn_value_types.h"
 #include "zarn_cache_values.h"
@@ -74,6 +75,27 @@ const char* fallbackOperator(uint64_t type)
     default:
         return nullptr;
     }
+}
+
+// The words of an "A" line as stream extraction would split them: exactly
+// three, separated by white space of the C locale.
+bool splitItemLine(const std::string& line, std::string& first, std::string& second, std::string& third)
+{
+    std::string* words[] = {&first, &second, &third};
+    std::size_t i = 0;
+    for (std::string* word : words) {
+        while (i < line.size() && std::isspace(static_cast<unsigned char>(line[i])))
+            ++i;
+        const std::size_t start = i;
+        while (i < line.size() && !std::isspace(static_cast<unsigned char>(line[i])))
+            ++i;
+        if (i == start)
+            return false;
+        word->assign(line, start, i - start);
+    }
+    while (i < line.size() && std::isspace(static_cast<unsigned char>(line[i])))
+        ++i;
+    return i == line.size();
 }
 
 bool isBlank(char c)
@@ -330,9 +352,8 @@ bool readCacheItem(std::istream& in, Assignment& assignment, const AssignmentTex
     std::string line;
     if (!std::getline(in, line))
         return false;
-    std::istringstream words(line);
-    std::string marker, typeWord, flagsWord, extra;
-    if (!(words >> marker >> typeWord >> flagsWord) || marker != "A" || (words >> extra))
+    std::string marker, typeWord, flagsWord;
+    if (!splitItemLine(line, marker, typeWord, flagsWord) || marker != "A")
         return false;
     uint64_t type = 0;
     uint64_t flags = 0;
@@ -343,6 +364,12 @@ bool readCacheItem(std::istream& in, Assignment& assignment, const AssignmentTex
     std::string text;
     if (!readLengthPrefixedString(in, text))
         return false;
+    Assignment written;
+    if (readWrittenAssignmentText(text, written)) {
+        assignment = Assignment(std::move(written.name), std::move(written.value),
+                                static_cast<Assignment::AssignType>(type), static_cast<uint32_t>(flags));
+        return true;
+    }
     try {
         Assignment parsed = parse(rewriteShortPathLiterals(text), ".");
         markReadBackFinal(parsed.value);
