@@ -5,6 +5,7 @@
 #include <string>
 
 #include "loader/input_text.h"
+#include "loader/lexed_text.h"
 #include "loader/visit_result.h"
 #include "loader/zarn_visitor_impl.h"
 #include "parser/CommonLexer.h"
@@ -69,8 +70,8 @@ std::shared_ptr<Zarn::Unit> ZarnApplication::ParseUnitFile(const fs::path& file)
     Zarn::loadInputText(input, text, resolved.string());
     // The runtime's console listeners stay: lexical errors are only shown,
     // syntax errors are shown and counted.
-    CommonLexer lexer(&input);
-    antlr4::CommonTokenStream tokens(&lexer);
+    Zarn::LexedText lexed(&input, resolved.string());
+    antlr4::CommonTokenStream tokens(&lexed);
     ZarnTopParser parser(&tokens);
     auto* tree = parser.unitFile();
     if (parser.getNumberOfSyntaxErrors() != 0)

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "antlr4-runtime.h"
+#include "loader/lexed_text.h"
 #include "loader/syntax_errors.h"
 #include "parser/CommonLexer.h"
 #include "parser/ZarnTopParser.h"
@@ -32,8 +33,8 @@ private:
     };
 
     ThrowingErrorListener listener;
-    LoadedInput input;  // loaded before the parser reads its first token
-    CommonLexer lexer;
+    LoadedInput input;  // loaded before it is lexed
+    LexedText lexed;
     antlr4::CommonTokenStream tokens;
     ZarnTopParser zarnParser;
 };

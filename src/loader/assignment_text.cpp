@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "loader/input_text.h"
+#include "loader/lexed_text.h"
 #include "loader/syntax_errors.h"
 #include "loader/zarn_visitor_impl.h"
 #include "parser/CommonLexer.h"
@@ -22,8 +23,8 @@ Zarn::Assignment parseAssignmentText(std::string_view text, const std::filesyste
     Zarn::loadInputText(input, text, "assignment");
     // The lexer keeps the console listener: stray characters are reported and
     // dropped, and do not fail the parse.
-    CommonLexer lexer(&input);
-    antlr4::CommonTokenStream tokens(&lexer);
+    Zarn::LexedText lexed(&input, "assignment");
+    antlr4::CommonTokenStream tokens(&lexed);
     ZarnTopParser parser(&tokens);
     ZarnErrorCounter counter("assignment", true);
     replaceErrorListeners(parser, counter);

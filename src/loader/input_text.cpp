@@ -3,7 +3,6 @@
 #include <iterator>
 #include <stdexcept>
 
-#include "parser/CommonLexer.h"
 #include "types/zarn_exceptions.h"
 
 namespace Zarn {
@@ -18,33 +17,6 @@ namespace {
 bool isContinuation(unsigned char byte)
 {
     return (byte & 0xC0) == 0x80;
-}
-
-// Lexes the loaded text once on a quiet lexer of its own, so the caller's
-// listeners see every lexer error exactly once, in the parse's order.
-void checkNesting(antlr4::ANTLRInputStream& input, const std::string& sourceName)
-{
-    CommonLexer lexer(&input);
-    lexer.removeErrorListeners();
-    std::size_t depth = 0;
-    for (auto token = lexer.nextToken(); token->getType() != antlr4::Token::EOF; token = lexer.nextToken()) {
-        switch (token->getType()) {
-        case CommonLexer::LBRACE:
-        case CommonLexer::LSQUARE:
-            if (++depth > maxNestingDepth)
-                throw ZarnException("Unable to read " + sourceName + ": blocks and lists are nested deeper than " +
-                                    std::to_string(maxNestingDepth) + " levels.");
-            break;
-        case CommonLexer::RBRACE:
-        case CommonLexer::RSQUARE:
-            if (depth > 0)
-                --depth;
-            break;
-        default:
-            break;
-        }
-    }
-    input.reset();
 }
 
 }  // namespace
@@ -101,7 +73,6 @@ void loadInputText(antlr4::ANTLRInputStream& input, std::string_view text, const
     } catch (const std::range_error&) {
         throwNotUtf8(sourceName);
     }
-    checkNesting(input, sourceName);
 }
 
 void loadInputText(antlr4::ANTLRInputStream& input, std::istream& stream, const std::string& sourceName)

@@ -23,9 +23,8 @@ bool isValidUtf8(std::string_view text);
 // mark is skipped). Text that is not valid UTF-8 throws ZarnException
 // "Unable to read <sourceName>: the text is not valid UTF-8." (the check is
 // ours because the runtime throws for some bad bytes and silently drops a
-// bad tail); text nested deeper than maxNestingDepth throws ZarnException
-// "Unable to read <sourceName>: blocks and lists are nested deeper than 256
-// levels." Syntax errors are left to the parse.
+// bad tail). The nesting limit is checked by LexedText, syntax errors by the
+// parse.
 void loadInputText(antlr4::ANTLRInputStream& input, std::string_view text, const std::string& sourceName);
 
 // The same for the whole rest of a stream. Stream errors pass through.

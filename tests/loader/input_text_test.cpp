@@ -28,18 +28,10 @@ TEST(InputText, LoadsValidTextAndSkipsTheByteOrderMark)
     EXPECT_EQ(input.toString(), "unit u");
 }
 
-TEST(InputText, InvalidOrTooDeepTextNamesTheSource)
+TEST(InputText, InvalidTextNamesTheSource)
 {
-    const std::size_t limit = Zarn::maxNestingDepth;
     antlr4::ANTLRInputStream input;
     std::istringstream stream("a = \"caf\xE9\"\n");
     EXPECT_EQ(failure<Zarn::ZarnException>([&] { Zarn::loadInputText(input, stream, "/p/zarn.txt"); }),
               "Unable to read /p/zarn.txt: the text is not valid UTF-8.");
-    // Brackets inside strings and comments do not count; closers do.
-    Zarn::loadInputText(input, "\"" + std::string(limit + 1, '{') + "\" /* [[[ */ {{{}}}", "x");
-    const std::string deepest = std::string(limit, '[') + std::string(limit, ']');
-    Zarn::loadInputText(input, deepest + deepest, "x");
-    const std::string tooDeep = "a = " + std::string(limit / 2, '[') + std::string(limit / 2 + 1, '{');
-    EXPECT_EQ(failure<Zarn::ZarnException>([&] { Zarn::loadInputText(input, tooDeep, "/p/x.txt"); }),
-              "Unable to read /p/x.txt: blocks and lists are nested deeper than 256 levels.");
 }
