@@ -70,6 +70,9 @@ bool pathsEqual(const ZarnPathString& a, const ZarnPathString& b)
 {
     const std::filesystem::path left = a.fullPath();
     const std::filesystem::path right = b.fullPath();
+    // Equal texts have equal normal forms; most stored paths match this way.
+    if (left.native() == right.native())
+        return true;
     if (left.lexically_normal() == right.lexically_normal())
         return true;
     std::error_code error;

@@ -210,6 +210,8 @@ void Context::resolveVariables()
 
 void Context::print(int level) const
 {
+    if (!logShows(level))
+        return;
     logMessage(level, "{{\n");
     for (const auto& entry : variables)
         logMessage(level, "{}\n", entry.second.toString());
