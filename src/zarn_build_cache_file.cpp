@@ -1,4 +1,5 @@
 #include "zarn_build_cache_file.h"
+#include "types/value_kind.h"
 
 #include <algorithm>
 #include <cctype>
@@ -133,11 +134,11 @@ bool readValuelessItem(const std::string& text, uint64_t type, uint32_t flags, A
 // and paths at any depth, also inside lists and context values.
 void markReadBackFinal(const ZarnValuePtr& value)
 {
-    if (const auto* context = dynamic_cast<const ZarnContext*>(value.get())) {
+    if (const auto* context = valueAs<const ZarnContext>(value.get())) {
         if (context->getContext())
             for (auto& [name, assignment] : context->getContext()->variables)
                 markReadBackFinal(assignment.value);
-    } else if (const auto* list = dynamic_cast<const ZarnList*>(value.get())) {
+    } else if (const auto* list = valueAs<const ZarnList>(value.get())) {
         for (const ZarnValuePtr& member : list->getMembers())
             markReadBackFinal(member);
     } else {

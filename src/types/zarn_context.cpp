@@ -1,4 +1,5 @@
 #include "types/zarn_context_types.h"
+#include "types/value_kind.h"
 
 #include "types/zarn_exceptions.h"
 #include "types/zarn_log.h"
@@ -10,7 +11,7 @@ namespace {
 
 void bindTo(const ZarnValuePtr& value, Resolver* resolver)
 {
-    if (auto* resolvable = dynamic_cast<Resolvable*>(value.get()))
+    if (auto* resolvable = valueAs<Resolvable>(value.get()))
         resolvable->setResolver(resolver);
 }
 
@@ -185,7 +186,7 @@ void Context::appendToLists(const std::vector<Assignment>& assignments)
                                             std::make_shared<ZarnList>(std::vector<ZarnValuePtr>{}),
                                             Assignment::Set, assignment.flags))
                         .first;
-        } else if (!dynamic_cast<ZarnList*>(found->second.value.get())) {
+        } else if (!valueAs<ZarnList>(found->second.value.get())) {
             Assignment& stored = found->second;
             std::vector<ZarnValuePtr> members;
             if (stored.value)
@@ -248,7 +249,7 @@ ZarnValuePtr resolveAssignment(Assignment& assignment)
 
 ZarnValuePtr resolveValue(const ZarnValuePtr& value)
 {
-    if (auto* resolvable = dynamic_cast<Resolvable*>(value.get()))
+    if (auto* resolvable = valueAs<Resolvable>(value.get()))
         return resolvable->resolve();
     return value;
 }

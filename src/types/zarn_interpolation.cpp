@@ -1,4 +1,5 @@
 #include "types/zarn_interpolation.h"
+#include "types/value_kind.h"
 
 #include <cctype>
 #include <stdexcept>
@@ -269,7 +270,7 @@ ZarnValuePtr ZarnString::expand()
     ZarnValuePtr expanded = expandValue(*this, state.shield(text), state, 1);
 
     ZarnValuePtr result;
-    if (const auto* list = dynamic_cast<const ZarnList*>(expanded.get())) {
+    if (const auto* list = valueAs<const ZarnList>(expanded.get())) {
         std::vector<ZarnValuePtr> members;
         for (const auto& member : list->getMembers())
             members.push_back(finalString(state.restore(member->toString())));
