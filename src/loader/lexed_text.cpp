@@ -1,6 +1,7 @@
 #include "loader/lexed_text.h"
 
 #include "loader/input_text.h"
+#include "loader/quick_lexer.h"
 #include "types/zarn_exceptions.h"
 
 namespace Zarn {
@@ -13,28 +14,28 @@ void LexedText::Recorder::syntaxError(antlr4::Recognizer*, antlr4::Token*, size_
 
 LexedText::LexedText(antlr4::CharStream* input, const std::string& sourceName) : textLexer(input)
 {
-    Recorder recorder(*this);
-    textLexer.removeErrorListeners();
-    textLexer.addErrorListener(&recorder);
+    if (!lexQuickly(*input, textLexer, tokens)) {
+        tokens.clear();
+        Recorder recorder(*this);
+        textLexer.removeErrorListeners();
+        textLexer.addErrorListener(&recorder);
+        do
+            tokens.push_back(textLexer.nextToken());
+        while (tokens.back()->getType() != antlr4::Token::EOF);
+        textLexer.removeErrorListeners();
+        textLexer.addErrorListener(&antlr4::ConsoleErrorListener::INSTANCE);
+    }
     std::size_t depth = 0;
-    for (;;) {
-        std::unique_ptr<antlr4::Token> token = textLexer.nextToken();
+    for (const auto& token : tokens) {
         const std::size_t type = token->getType();
         if (type == CommonLexer::LBRACE || type == CommonLexer::LSQUARE) {
-            if (++depth > maxNestingDepth) {
-                textLexer.removeErrorListeners();
+            if (++depth > maxNestingDepth)
                 throw ZarnException("Unable to read " + sourceName + ": blocks and lists are nested deeper than " +
                                     std::to_string(maxNestingDepth) + " levels.");
-            }
         } else if ((type == CommonLexer::RBRACE || type == CommonLexer::RSQUARE) && depth > 0) {
             --depth;
         }
-        tokens.push_back(std::move(token));
-        if (type == antlr4::Token::EOF)
-            break;
     }
-    textLexer.removeErrorListeners();
-    textLexer.addErrorListener(&antlr4::ConsoleErrorListener::INSTANCE);
 }
 
 std::unique_ptr<antlr4::Token> LexedText::nextToken()

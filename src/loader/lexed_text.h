@@ -15,7 +15,8 @@ namespace Zarn {
 
 class LexedText final : public antlr4::TokenSource {
 public:
-    // Lexes all of the input. Blocks and lists nested deeper than
+    // Lexes all of the input, with the quick lexer where it can and the
+    // grammar's lexer where it gives up. Blocks and lists nested deeper than
     // maxNestingDepth throw ZarnException "Unable to read <sourceName>:
     // blocks and lists are nested deeper than 256 levels." before anything
     // is reported.
