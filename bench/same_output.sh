@@ -29,12 +29,12 @@ all: gen +pair => p copy {
   ^out = P"(out/all.txt)"
   in = [gen.out, p.out]
   n = 42
-  raw = R"(say "hi" (twice))"
+  raw = R"(say "hi" (twice) now)"
   cmdline = "cat ${in} > ${out}"
 }
 gen: {
-  ^out = P"out/gen.txt"
-  cmdline = "echo 'generated #1' > ${out}"
+  ^out = P"(out/gen.txt)"
+  cmdline = "echo 'generated' > ${out}"
 }
 pair: {
   srcs = [P"(src/a.txt)", P"(src/b.txt)"]
@@ -60,9 +60,11 @@ run() {
 }
 
 same() {
+  local detail=""
+  case "$2" in *.status) detail=" (exit $(cat "$2"))" ;; *.cache) detail=" ($(wc -c < "$2") bytes)" ;; *.log) detail=" ($(wc -l < "$2") lines)" ;; esac
   local what=$1 a=$2 b=$3
   if cmp -s "$a" "$b"; then
-    echo "same: $what"
+    echo "same: $what$detail"
   else
     echo "DIFFERENT: $what"; diff <(head -c 4000 "$a") <(head -c 4000 "$b") | head -20 || true
     failures=$((failures + 1))
@@ -104,6 +106,24 @@ for who in base new; do
   run "$bin" "$work/bad-run" "$work/bad.$who"
 done
 for part in log status cache; do same "defective cache $part" "$work/bad.base.$part" "$work/bad.new.$part"; done
+
+# Broken unit files: the lexer's and the parser's messages, in their order.
+deep=$(printf '%.0s[' {1..300})
+broken=(
+  't: { a = $x b = "y" } u: { c = 1 2 } # v: {'
+  't: { a = [1, 2,] b = R"(x) } c = P"(y" } ` w: {'
+  "t: { a = $deep }"
+  't: { a = 1 } t: { b = 2 }'
+)
+for i in "${!broken[@]}"; do
+  for who in base new; do
+    bin=$base; [[ $who == new ]] && bin=$new
+    rm -rf "$work/broken-run"; mkdir -p "$work/broken-run"
+    printf '%s\n' "${broken[$i]}" > "$work/broken-run/zarn.txt"
+    run "$bin" "$work/broken-run" "$work/broken$i.$who"
+  done
+  for part in log status; do same "broken unit file $i $part" "$work/broken$i.base.$part" "$work/broken$i.new.$part"; done
+done
 
 if (( failures )); then echo "$failures difference(s)"; exit 1; fi
 echo "no differences"
