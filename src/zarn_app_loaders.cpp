@@ -6,6 +6,7 @@
 
 #include "loader/input_text.h"
 #include "loader/lexed_text.h"
+#include "loader/quick_parse.h"
 #include "loader/visit_result.h"
 #include "loader/zarn_visitor_impl.h"
 #include "parser/CommonLexer.h"
@@ -73,7 +74,8 @@ std::shared_ptr<Zarn::Unit> ZarnApplication::ParseUnitFile(const fs::path& file)
     Zarn::LexedText lexed(&input, resolved.string());
     antlr4::CommonTokenStream tokens(&lexed);
     ZarnTopParser parser(&tokens);
-    auto* tree = parser.unitFile();
+    auto& console = antlr4::ConsoleErrorListener::INSTANCE;
+    auto* tree = Zarn::parseQuietlyFirst(parser, lexed, console, &ZarnTopParser::unitFile);
     if (parser.getNumberOfSyntaxErrors() != 0)
         throw Zarn::ZarnException(resolved.string() + " Parsing failed due to syntax errors.");
     if (tree == nullptr || tree->zarnUnit() == nullptr)

@@ -29,6 +29,8 @@ public:
     // when the parser reaches the token that followed it, as if the parser
     // were driving the lexer itself.
     CommonLexer& lexer() { return textLexer; }
+    // True when the lexer reported errors, handed on or not yet.
+    bool hasReports() const { return !reports.empty(); }
 
     std::unique_ptr<antlr4::Token> nextToken() override;
     size_t getLine() const override { return textLexer.getLine(); }
