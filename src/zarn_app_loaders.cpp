@@ -67,7 +67,7 @@ std::shared_ptr<Zarn::Unit> ZarnApplication::ParseUnitFile(const fs::path& file)
     if (!readable)
         throw Zarn::ZarnException("Unable to open file!");
 
-    antlr4::ANTLRInputStream input;
+    Zarn::InputText input;
     Zarn::loadInputText(input, text, resolved.string());
     // The runtime's console listeners stay: lexical errors are only shown,
     // syntax errors are shown and counted.

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "antlr4-runtime.h"
+#include "loader/input_text.h"
 #include "loader/lexed_text.h"
 #include "loader/syntax_errors.h"
 #include "parser/CommonLexer.h"
@@ -29,7 +30,7 @@ public:
 private:
     struct LoadedInput {
         LoadedInput(const std::string& text, const std::filesystem::path& source);
-        antlr4::ANTLRInputStream stream;
+        InputText stream;
     };
 
     ThrowingErrorListener listener;

@@ -19,7 +19,7 @@ Zarn::Assignment parseAssignmentText(const char* text, std::size_t length,
 
 Zarn::Assignment parseAssignmentText(std::string_view text, const std::filesystem::path& baseDirectory)
 {
-    antlr4::ANTLRInputStream input;
+    Zarn::InputText input;
     Zarn::loadInputText(input, text, "assignment");
     // The lexer keeps the console listener: stray characters are reported and
     // dropped, and do not fail the parse.

@@ -64,10 +64,36 @@ bool isValidUtf8(std::string_view text)
     return true;
 }
 
+void InputText::loadValidUtf8(std::string_view text)
+{
+    if (text.substr(0, 3) == "\xEF\xBB\xBF")
+        text.remove_prefix(3);
+    std::size_t count = 0;
+    for (char c : text)
+        count += !isContinuation(static_cast<unsigned char>(c));
+    _data.clear();
+    _data.shrink_to_fit();
+    _data.reserve(count);
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        char32_t codePoint = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
+        for (std::size_t k = 1; k < length; ++k)
+            codePoint = (codePoint << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        _data.push_back(codePoint);
+        i += length;
+    }
+    p = 0;
+}
+
 void loadInputText(antlr4::ANTLRInputStream& input, std::string_view text, const std::string& sourceName)
 {
     if (!isValidUtf8(text))
         throwNotUtf8(sourceName);
+    if (auto* decoded = dynamic_cast<InputText*>(&input)) {
+        decoded->loadValidUtf8(text);
+        return;
+    }
     try {
         input.load(std::string(text));
     } catch (const std::range_error&) {

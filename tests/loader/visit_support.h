@@ -42,7 +42,7 @@ struct Parsed {
 
     struct Loaded {
         explicit Loaded(const std::string& text) { Zarn::loadInputText(stream, text, "test"); }
-        antlr4::ANTLRInputStream stream;
+        Zarn::InputText stream;
     };
 
     ZarnErrorCounter counter {"test", true};
