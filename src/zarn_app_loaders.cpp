@@ -7,6 +7,7 @@
 #include "loader/input_text.h"
 #include "loader/lexed_text.h"
 #include "loader/quick_parse.h"
+#include "loader/unit_by_targets.h"
 #include "loader/visit_result.h"
 #include "loader/zarn_visitor_impl.h"
 #include "parser/CommonLexer.h"
@@ -69,6 +70,11 @@ std::shared_ptr<Zarn::Unit> ZarnApplication::ParseUnitFile(const fs::path& file)
 
     Zarn::InputText input;
     Zarn::loadInputText(input, text, resolved.string());
+    text = std::string();
+    if (std::shared_ptr<Zarn::Unit> unit = Zarn::readUnitByTargets(input, Zarn::baseDirectoryOf(resolved))) {
+        logMessage(LogLevel::Verbose, "Parsed unit '{}' at '{}'\n", unit->name, resolved.string());
+        return unit;
+    }
     // The runtime's console listeners stay: lexical errors are only shown,
     // syntax errors are shown and counted.
     Zarn::LexedText lexed(&input, resolved.string());

@@ -40,7 +40,10 @@ constexpr Keyword keywords[] = {
 // column.
 class Reader {
 public:
-    explicit Reader(antlr4::CharStream& input) : input(input) {}
+    Reader(antlr4::CharStream& input, std::size_t& line, std::size_t& column)
+        : input(input), line(line), column(column)
+    {
+    }
 
     std::size_t peek(std::size_t ahead = 0) { return input.LA(static_cast<ssize_t>(ahead + 1)); }
 
@@ -62,8 +65,8 @@ public:
     }
 
     antlr4::CharStream& input;
-    std::size_t line = 1;
-    std::size_t column = 0;
+    std::size_t& line;
+    std::size_t& column;
 };
 
 // Raw content after R"( or P"(: an element is a code point other than ")",
@@ -238,28 +241,46 @@ bool lexOne(Reader& reader, std::size_t& type)
 
 }  // namespace
 
-bool lexQuickly(antlr4::CharStream& input, CommonLexer& lexer, std::vector<std::unique_ptr<antlr4::Token>>& tokens)
+QuickLexer::QuickLexer(antlr4::CharStream& input, CommonLexer& lexer) : input(input), lexer(lexer) {}
+
+bool QuickLexer::next(std::unique_ptr<antlr4::Token>& token)
 {
-    Reader reader(input);
+    Reader reader(input, line, column);
     auto* factory = lexer.getTokenFactory();
-    for (;;) {
+    while (!failed) {
         const std::size_t start = input.index();
-        const std::size_t line = reader.line;
-        const std::size_t column = reader.column;
+        const std::size_t startLine = line;
+        const std::size_t startColumn = column;
         if (reader.peek() == endOfInput) {
-            tokens.push_back(factory->create({&lexer, &input}, antlr4::Token::EOF, "",
-                                             antlr4::Token::DEFAULT_CHANNEL, start, start - 1, line, column));
+            token = factory->create({&lexer, &input}, antlr4::Token::EOF, "", antlr4::Token::DEFAULT_CHANNEL, start,
+                                    start - 1, startLine, startColumn);
             return true;
         }
         std::size_t type = 0;
-        if (!lexOne(reader, type)) {
-            input.seek(0);
-            return false;
+        if (!lexOne(reader, type))
+            break;
+        if (type != 0) {
+            token = factory->create({&lexer, &input}, type, "", antlr4::Token::DEFAULT_CHANNEL, start,
+                                    input.index() - 1, startLine, startColumn);
+            return true;
         }
-        if (type != 0)
-            tokens.push_back(factory->create({&lexer, &input}, type, "", antlr4::Token::DEFAULT_CHANNEL, start,
-                                             input.index() - 1, line, column));
     }
+    failed = true;
+    return false;
+}
+
+bool lexQuickly(antlr4::CharStream& input, CommonLexer& lexer, std::vector<std::unique_ptr<antlr4::Token>>& tokens)
+{
+    QuickLexer quick(input, lexer);
+    std::unique_ptr<antlr4::Token> token;
+    while (quick.next(token)) {
+        const bool end = token->getType() == antlr4::Token::EOF;
+        tokens.push_back(std::move(token));
+        if (end)
+            return true;
+    }
+    input.seek(0);
+    return false;
 }
 
 }  // namespace Zarn

@@ -12,6 +12,22 @@
 
 namespace Zarn {
 
+// The same one token at a time, from the input's start.
+class QuickLexer {
+public:
+    QuickLexer(antlr4::CharStream& input, CommonLexer& lexer);
+    // The next token (EOF at the end, again and again); false where the
+    // grammar's lexer must decide, and then for good.
+    bool next(std::unique_ptr<antlr4::Token>& token);
+
+private:
+    antlr4::CharStream& input;
+    CommonLexer& lexer;
+    std::size_t line = 1;
+    std::size_t column = 0;
+    bool failed = false;
+};
+
 // Lexes the whole input from its start, making the tokens through the
 // lexer's token factory with the lexer as their source, as the lexer itself
 // would (the EOF token last). False, with the input back at its start and
