@@ -104,6 +104,15 @@ bool isBlank(char c)
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
+// A STRING element: the byte count, "\n", the bytes, "\n".
+void appendLengthPrefixed(std::string& out, const std::string& text)
+{
+    out += std::to_string(text.size());
+    out += '\n';
+    out += text;
+    out += '\n';
+}
+
 // "name <operator>" with only blanks after it: an assignment without value.
 bool readValuelessItem(const std::string& text, uint64_t type, uint32_t flags, Assignment& assignment)
 {
@@ -303,9 +312,9 @@ private:
 
 bool writeLengthPrefixedString(std::ostream& out, const std::string& text)
 {
-    out << text.size() << '\n';
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out << '\n';
+    std::string element;
+    appendLengthPrefixed(element, text);
+    out.write(element.data(), static_cast<std::streamsize>(element.size()));
     return static_cast<bool>(out);
 }
 
@@ -344,8 +353,16 @@ bool readLengthPrefixedString(std::istream& in, std::string& text)
 
 bool writeCacheItem(std::ostream& out, const Assignment& assignment)
 {
-    out << "A " << static_cast<uint32_t>(assignment.type) << ' ' << assignment.flags << '\n';
-    return writeLengthPrefixedString(out, cacheAssignmentText(assignment));
+    // Formatted into one piece: the stream's number formatting per field
+    // cost more than the rest of the writer.
+    std::string item = "A ";
+    item += std::to_string(static_cast<uint32_t>(assignment.type));
+    item += ' ';
+    item += std::to_string(assignment.flags);
+    item += '\n';
+    appendLengthPrefixed(item, cacheAssignmentText(assignment));
+    out.write(item.data(), static_cast<std::streamsize>(item.size()));
+    return static_cast<bool>(out);
 }
 
 bool readCacheItem(std::istream& in, Assignment& assignment, const AssignmentTextParser& parse)
