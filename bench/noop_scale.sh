@@ -13,7 +13,8 @@ usage: bench/noop_scale.sh [-r runs] [-w warmups] [-o dir] [-k] [N...]
   -w W      warm-up runs (default 2)
   -o DIR    where the hyperfine exports go (default bench/results)
   -k        keep the generated projects
-The zarn binary is $ZARN, else build/zarn of this checkout.
+The zarn binary is $ZARN, else build/zarn of this checkout. With $ZARN_BEFORE
+set, that binary runs too (as "before"), so both are measured in one run.
 USAGE
 }
 
@@ -64,6 +65,8 @@ for n in "${counts[@]}"; do
   # hyperfine has no per-command directory and zarn no directory option:
   # all three start through "env -C", so each pays the same small start.
   args+=(-n "zarn-$n" "env -C $(printf '%q' "$d/zarn") $(printf '%q' "$zarn") -j 1")
+  [[ -n "${ZARN_BEFORE:-}" ]] &&
+    args+=(-n "before-$n" "env -C $(printf '%q' "$d/zarn") $(printf '%q' "$ZARN_BEFORE") -j 1")
   args+=(-n "ninja-$n" "env -C $(printf '%q' "$d/ninja") ninja -j 1")
   args+=(-n "make-$n" "env -C $(printf '%q' "$d/make") make --no-print-directory -j 1")
 done
@@ -81,6 +84,14 @@ mean() { awk -F, -v c="$1" 'NR > 1 && $1 == c { print $2 }' "$results/noop_scale
     awk -v n="$n" -v z="$z" -v nj="$nj" -v mk="$mk" 'BEGIN {
       printf "%8d %10.2f %10.2f %10.2f %11.2f %10.2f\n", n, z*1000, nj*1000, mk*1000, z/nj, z/mk }'
   done
+  if [[ -n "${ZARN_BEFORE:-}" ]]; then
+    echo "before (\$ZARN_BEFORE), same run:"
+    for n in "${counts[@]}"; do
+      b=$(mean "before-$n") z=$(mean "zarn-$n") nj=$(mean "ninja-$n")
+      awk -v n="$n" -v b="$b" -v z="$z" -v nj="$nj" 'BEGIN {
+        printf "%8d %10.2f ms  before/ninja %6.2f  before/zarn %6.2f\n", n, b*1000, b/nj, b/z }'
+    done
+  fi
   echo "growth of the zarn time from one N to the next:"
   for n in "${counts[@]}"; do
     z=$(mean "zarn-$n")
