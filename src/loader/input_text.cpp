@@ -1,5 +1,6 @@
 #include "loader/input_text.h"
 
+#include <algorithm>
 #include <iterator>
 #include <stdexcept>
 
@@ -84,6 +85,34 @@ void InputText::loadValidUtf8(std::string_view text)
         i += length;
     }
     p = 0;
+}
+
+std::string InputText::utf8Text(std::size_t start, std::size_t stop) const
+{
+    std::string text;
+    if (start > stop || start >= _data.size())
+        return text;
+    stop = std::min(stop, _data.size() - 1);
+    text.reserve(stop - start + 1);
+    for (std::size_t i = start; i <= stop; ++i) {
+        const char32_t c = _data[i];
+        if (c < 0x80) {
+            text += static_cast<char>(c);
+        } else if (c < 0x800) {
+            text += static_cast<char>(0xC0 | (c >> 6));
+            text += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            text += static_cast<char>(0xE0 | (c >> 12));
+            text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            text += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            text += static_cast<char>(0xF0 | (c >> 18));
+            text += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            text += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return text;
 }
 
 void loadInputText(antlr4::ANTLRInputStream& input, std::string_view text, const std::string& sourceName)

@@ -23,6 +23,9 @@ public:
     // Valid UTF-8 only; a leading byte-order mark is skipped, as the
     // runtime skips it.
     void loadValidUtf8(std::string_view text);
+    // The UTF-8 text of the code points start to stop (inclusive), as
+    // getText gives it, without the runtime's converter.
+    std::string utf8Text(std::size_t start, std::size_t stop) const;
 };
 
 // True when the text is well-formed UTF-8: no stray or missing continuation

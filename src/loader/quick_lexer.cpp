@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "loader/input_text.h"
+
 namespace Zarn {
 
 namespace {
@@ -241,7 +243,10 @@ bool lexOne(Reader& reader, std::size_t& type)
 
 }  // namespace
 
-QuickLexer::QuickLexer(antlr4::CharStream& input, CommonLexer& lexer) : input(input), lexer(lexer) {}
+QuickLexer::QuickLexer(antlr4::CharStream& input, CommonLexer& lexer)
+    : input(input), lexer(lexer), decoded(dynamic_cast<InputText*>(&input))
+{
+}
 
 bool QuickLexer::next(std::unique_ptr<antlr4::Token>& token)
 {
@@ -260,8 +265,14 @@ bool QuickLexer::next(std::unique_ptr<antlr4::Token>& token)
         if (!lexOne(reader, type))
             break;
         if (type != 0) {
-            token = factory->create({&lexer, &input}, type, "", antlr4::Token::DEFAULT_CHANNEL, start,
-                                    input.index() - 1, startLine, startColumn);
+            const std::size_t stop = input.index() - 1;
+            // A token's text is its input text: given here, it spares the
+            // runtime's converter each time the text is read.
+            const bool hasText = decoded && (type == CommonLexer::IDENTIFIER || type == CommonLexer::STRING ||
+                                             type == CommonLexer::RAW_STRING || type == CommonLexer::PATH_STRING ||
+                                             type == CommonLexer::NUMBER);
+            token = factory->create({&lexer, &input}, type, hasText ? decoded->utf8Text(start, stop) : "",
+                                    antlr4::Token::DEFAULT_CHANNEL, start, stop, startLine, startColumn);
             return true;
         }
     }

@@ -12,6 +12,8 @@
 
 namespace Zarn {
 
+class InputText;
+
 // The same one token at a time, from the input's start.
 class QuickLexer {
 public:
@@ -23,6 +25,7 @@ public:
 private:
     antlr4::CharStream& input;
     CommonLexer& lexer;
+    const InputText* decoded;  // null for another kind of stream
     std::size_t line = 1;
     std::size_t column = 0;
     bool failed = false;

@@ -32,7 +32,8 @@ struct Lexed {
 Lexed lexBoth(const std::string& text)
 {
     Lexed result;
-    antlr4::ANTLRInputStream input;
+    // Decoded here, so the quick lexer gives its tokens their texts.
+    Zarn::InputText input;
     Zarn::loadInputText(input, text, "t");
     {
         CommonLexer lexer(&input);
