@@ -70,7 +70,7 @@ std::shared_ptr<Zarn::Unit> ZarnApplication::ParseUnitFile(const fs::path& file)
 
     Zarn::InputText input;
     Zarn::loadInputText(input, text, resolved.string());
-    text = std::string();
+    text = std::string();  // the decoded input is all that is read from here on
     if (std::shared_ptr<Zarn::Unit> unit = Zarn::readUnitByTargets(input, Zarn::baseDirectoryOf(resolved))) {
         logMessage(LogLevel::Verbose, "Parsed unit '{}' at '{}'\n", unit->name, resolved.string());
         return unit;
