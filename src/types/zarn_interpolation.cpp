@@ -261,6 +261,12 @@ ZarnValuePtr ZarnString::resolve()
 {
     if (final)
         return clone();
+    // Without "${", "#{" or a token marker the expansion gives the text
+    // itself, finished; most inherited strings are of this kind.
+    if (text.find_first_of(std::string_view("$#\x1A", 3)) == std::string::npos) {
+        final = true;
+        return finalString(text);
+    }
     return expand();
 }
 
