@@ -7,6 +7,7 @@
 #include "loader/input_text.h"
 #include "loader/lexed_text.h"
 #include "loader/quick_parse.h"
+#include "loader/syntax_errors.h"
 #include "loader/unit_by_targets.h"
 #include "loader/visit_result.h"
 #include "loader/zarn_visitor_impl.h"
@@ -75,14 +76,16 @@ std::shared_ptr<Zarn::Unit> ZarnApplication::ParseUnitFile(const fs::path& file)
         logMessage(LogLevel::Verbose, "Parsed unit '{}' at '{}'\n", unit->name, resolved.string());
         return unit;
     }
-    // The runtime's console listeners stay: lexical errors are only shown,
-    // syntax errors are shown and counted.
+    // The runtime's console listeners stay and show every error; a lexical
+    // error (a dropped character) fails the load just as a syntax error does.
     Zarn::LexedText lexed(&input, resolved.string());
+    ZarnErrorCounter lexicalErrors("", true);
+    lexed.lexer().addErrorListener(&lexicalErrors);
     antlr4::CommonTokenStream tokens(&lexed);
     ZarnTopParser parser(&tokens);
     auto& console = antlr4::ConsoleErrorListener::INSTANCE;
     auto* tree = Zarn::parseQuietlyFirst(parser, lexed, console, &ZarnTopParser::unitFile);
-    if (parser.getNumberOfSyntaxErrors() != 0)
+    if (parser.getNumberOfSyntaxErrors() != 0 || lexicalErrors.errors != 0)
         throw Zarn::ZarnException(resolved.string() + " Parsing failed due to syntax errors.");
     if (tree == nullptr || tree->zarnUnit() == nullptr)
         throw Zarn::ZarnException("Unable to parse unit file.");

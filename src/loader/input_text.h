@@ -33,7 +33,10 @@ public:
 bool isValidUtf8(std::string_view text);
 
 // Replaces the stream's content with the text (a leading UTF-8 byte-order
-// mark is skipped; an InputText is loaded without spare capacity). Text that is not valid UTF-8 throws ZarnException
+// mark is skipped; an InputText is loaded without spare capacity). A NUL
+// byte throws ZarnException "Unable to read <sourceName>: a NUL byte at line
+// L, column C." (both counted from 1, the column in characters). Text that is
+// not valid UTF-8 throws ZarnException
 // "Unable to read <sourceName>: the text is not valid UTF-8." (the check is
 // ours because the runtime throws for some bad bytes and silently drops a
 // bad tail). The nesting limit is checked by LexedText, syntax errors by the

@@ -30,8 +30,10 @@ TEST(AssignmentText, Results)
 
 TEST(AssignmentText, Errors)
 {
-    for (const char* text : {"", "= 1", "a =", "a +="})
-        EXPECT_EQ(failure([&] { parseAssignmentText(text, "."); }), "Parsing assignment failed due to syntax errors.");
+    // A character without a token fails too, also after the assignment.
+    for (const char* text : {"", "= 1", "a =", "a +=", "flags=-O0", "a = $x", "a = 1 ~", "a = \"x\" `"})
+        EXPECT_EQ(failure([&] { parseAssignmentText(text, "."); }), "Parsing assignment failed due to syntax errors.")
+            << text;
     EXPECT_EQ(failure([] { parseAssignmentText("!a = 1", "."); }),
               "'!' assignment modifier is not allowed in this context.");
     EXPECT_EQ(failure<std::out_of_range>([] { parseAssignmentText("n = 99999999999", "."); }), "stoi");
