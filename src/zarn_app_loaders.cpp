@@ -5,7 +5,10 @@
 #include <string>
 
 #include "loader/input_text.h"
+#include "loader/lexed_text.h"
+#include "loader/quick_parse.h"
 #include "loader/syntax_errors.h"
+#include "loader/unit_by_targets.h"
 #include "loader/visit_result.h"
 #include "loader/zarn_visitor_impl.h"
 #include "parser/CommonLexer.h"
@@ -66,16 +69,22 @@ std::shared_ptr<Zarn::Unit> ZarnApplication::ParseUnitFile(const fs::path& file)
     if (!readable)
         throw Zarn::ZarnException("Unable to open file!");
 
-    antlr4::ANTLRInputStream input;
+    Zarn::InputText input;
     Zarn::loadInputText(input, text, resolved.string());
+    text = std::string();  // the decoded input is all that is read from here on
+    if (std::shared_ptr<Zarn::Unit> unit = Zarn::readUnitByTargets(input, Zarn::baseDirectoryOf(resolved))) {
+        logMessage(LogLevel::Verbose, "Parsed unit '{}' at '{}'\n", unit->name, resolved.string());
+        return unit;
+    }
     // The runtime's console listeners stay and show every error; a lexical
     // error (a dropped character) fails the load just as a syntax error does.
-    CommonLexer lexer(&input);
+    Zarn::LexedText lexed(&input, resolved.string());
     ZarnErrorCounter lexicalErrors("", true);
-    lexer.addErrorListener(&lexicalErrors);
-    antlr4::CommonTokenStream tokens(&lexer);
+    lexed.lexer().addErrorListener(&lexicalErrors);
+    antlr4::CommonTokenStream tokens(&lexed);
     ZarnTopParser parser(&tokens);
-    auto* tree = parser.unitFile();
+    auto& console = antlr4::ConsoleErrorListener::INSTANCE;
+    auto* tree = Zarn::parseQuietlyFirst(parser, lexed, console, &ZarnTopParser::unitFile);
     if (parser.getNumberOfSyntaxErrors() != 0 || lexicalErrors.errors != 0)
         throw Zarn::ZarnException(resolved.string() + " Parsing failed due to syntax errors.");
     if (tree == nullptr || tree->zarnUnit() == nullptr)

@@ -179,9 +179,8 @@ using FileTime = fs::file_time_type;
 // examined.
 std::optional<FileTime> modificationTime(const fs::path& path)
 {
+    // One stat: a missing file fails it just as an unexaminable one does.
     std::error_code error;
-    if (!fs::exists(path, error) || error)
-        return std::nullopt;
     const FileTime time = fs::last_write_time(path, error);
     if (error)
         return std::nullopt;

@@ -1,4 +1,5 @@
 #include "zarn_build_cache_file.h"
+#include "types/value_kind.h"
 
 #include <algorithm>
 #include <cctype>
@@ -8,6 +9,7 @@
 
 #include "loader/assignment_text.h"
 #include "short_path_literals.h"
+#include "zarn_cache_item_text.h"
 #include "types/zarn_log.h"
 #include "types/zarn_value_types.h"
 #include "zarn_cache_values.h"
@@ -77,9 +79,39 @@ const char* fallbackOperator(uint64_t type)
     }
 }
 
+// The words of an "A" line as stream extraction would split them: exactly
+// three, separated by white space of the C locale.
+bool splitItemLine(const std::string& line, std::string& first, std::string& second, std::string& third)
+{
+    std::string* words[] = {&first, &second, &third};
+    std::size_t i = 0;
+    for (std::string* word : words) {
+        while (i < line.size() && std::isspace(static_cast<unsigned char>(line[i])))
+            ++i;
+        const std::size_t start = i;
+        while (i < line.size() && !std::isspace(static_cast<unsigned char>(line[i])))
+            ++i;
+        if (i == start)
+            return false;
+        word->assign(line, start, i - start);
+    }
+    while (i < line.size() && std::isspace(static_cast<unsigned char>(line[i])))
+        ++i;
+    return i == line.size();
+}
+
 bool isBlank(char c)
 {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// A STRING element: the byte count, "\n", the bytes, "\n".
+void appendLengthPrefixed(std::string& out, const std::string& text)
+{
+    out += std::to_string(text.size());
+    out += '\n';
+    out += text;
+    out += '\n';
 }
 
 // "name <operator>" with only blanks after it: an assignment without value.
@@ -112,11 +144,11 @@ bool readValuelessItem(const std::string& text, uint64_t type, uint32_t flags, A
 // and paths at any depth, also inside lists and context values.
 void markReadBackFinal(const ZarnValuePtr& value)
 {
-    if (const auto* context = dynamic_cast<const ZarnContext*>(value.get())) {
+    if (const auto* context = valueAs<const ZarnContext>(value.get())) {
         if (context->getContext())
             for (auto& [name, assignment] : context->getContext()->variables)
                 markReadBackFinal(assignment.value);
-    } else if (const auto* list = dynamic_cast<const ZarnList*>(value.get())) {
+    } else if (const auto* list = valueAs<const ZarnList>(value.get())) {
         for (const ZarnValuePtr& member : list->getMembers())
             markReadBackFinal(member);
     } else {
@@ -281,9 +313,9 @@ private:
 
 bool writeLengthPrefixedString(std::ostream& out, const std::string& text)
 {
-    out << text.size() << '\n';
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out << '\n';
+    std::string element;
+    appendLengthPrefixed(element, text);
+    out.write(element.data(), static_cast<std::streamsize>(element.size()));
     return static_cast<bool>(out);
 }
 
@@ -322,8 +354,16 @@ bool readLengthPrefixedString(std::istream& in, std::string& text)
 
 bool writeCacheItem(std::ostream& out, const Assignment& assignment)
 {
-    out << "A " << static_cast<uint32_t>(assignment.type) << ' ' << assignment.flags << '\n';
-    return writeLengthPrefixedString(out, cacheAssignmentText(assignment));
+    // Formatted into one piece: the stream's number formatting per field
+    // cost more than the rest of the writer.
+    std::string item = "A ";
+    item += std::to_string(static_cast<uint32_t>(assignment.type));
+    item += ' ';
+    item += std::to_string(assignment.flags);
+    item += '\n';
+    appendLengthPrefixed(item, cacheAssignmentText(assignment));
+    out.write(item.data(), static_cast<std::streamsize>(item.size()));
+    return static_cast<bool>(out);
 }
 
 bool readCacheItem(std::istream& in, Assignment& assignment, const AssignmentTextParser& parse)
@@ -331,9 +371,8 @@ bool readCacheItem(std::istream& in, Assignment& assignment, const AssignmentTex
     std::string line;
     if (!std::getline(in, line))
         return false;
-    std::istringstream words(line);
-    std::string marker, typeWord, flagsWord, extra;
-    if (!(words >> marker >> typeWord >> flagsWord) || marker != "A" || (words >> extra))
+    std::string marker, typeWord, flagsWord;
+    if (!splitItemLine(line, marker, typeWord, flagsWord) || marker != "A")
         return false;
     uint64_t type = 0;
     uint64_t flags = 0;
@@ -344,6 +383,12 @@ bool readCacheItem(std::istream& in, Assignment& assignment, const AssignmentTex
     std::string text;
     if (!readLengthPrefixedString(in, text))
         return false;
+    Assignment written;
+    if (readWrittenAssignmentText(text, written)) {
+        assignment = Assignment(std::move(written.name), std::move(written.value),
+                                static_cast<Assignment::AssignType>(type), static_cast<uint32_t>(flags));
+        return true;
+    }
     try {
         // No base directory: a relative path joined to "." would be written
         // back with one more "./" at every save.

@@ -1,4 +1,5 @@
 #include "zarn_cache_values.h"
+#include "types/value_kind.h"
 
 #include <filesystem>
 #include <system_error>
@@ -13,9 +14,9 @@ namespace {
 
 bool containsContext(const ZarnValue& value)
 {
-    if (dynamic_cast<const ZarnContext*>(&value))
+    if (valueAs<const ZarnContext>(&value))
         return true;
-    if (const auto* list = dynamic_cast<const ZarnList*>(&value)) {
+    if (const auto* list = valueAs<const ZarnList>(&value)) {
         for (const ZarnValuePtr& member : list->getMembers())
             if (member && containsContext(*member))
                 return true;
@@ -49,7 +50,7 @@ bool isValueWritable(const ZarnValuePtr& value)
 {
     if (!value)
         return true;
-    if (const auto* context = dynamic_cast<const ZarnContext*>(value.get())) {
+    if (const auto* context = valueAs<const ZarnContext>(value.get())) {
         if (!context->getContext())
             return false;
         for (const auto& [name, assignment] : context->getContext()->variables)
@@ -57,7 +58,7 @@ bool isValueWritable(const ZarnValuePtr& value)
                 return false;
         return true;
     }
-    if (const auto* list = dynamic_cast<const ZarnList*>(value.get())) {
+    if (const auto* list = valueAs<const ZarnList>(value.get())) {
         for (const ZarnValuePtr& member : list->getMembers())
             if (!member || !isValueWritable(member))
                 return false;
@@ -70,6 +71,9 @@ bool pathsEqual(const ZarnPathString& a, const ZarnPathString& b)
 {
     const std::filesystem::path left = a.fullPath();
     const std::filesystem::path right = b.fullPath();
+    // Equal texts have equal normal forms; most stored paths match this way.
+    if (left.native() == right.native())
+        return true;
     if (left.lexically_normal() == right.lexically_normal())
         return true;
     std::error_code error;
@@ -79,23 +83,23 @@ bool pathsEqual(const ZarnPathString& a, const ZarnPathString& b)
 
 bool valuesEqual(const ZarnValue& a, const ZarnValue& b)
 {
-    const auto* pathA = dynamic_cast<const ZarnPathString*>(&a);
-    const auto* pathB = dynamic_cast<const ZarnPathString*>(&b);
+    const auto* pathA = valueAs<const ZarnPathString>(&a);
+    const auto* pathB = valueAs<const ZarnPathString>(&b);
     if (pathA || pathB)
         return pathA && pathB && pathsEqual(*pathA, *pathB);
 
-    const auto* stringA = dynamic_cast<const ZarnBaseString*>(&a);
-    const auto* stringB = dynamic_cast<const ZarnBaseString*>(&b);
+    const auto* stringA = valueAs<const ZarnBaseString>(&a);
+    const auto* stringB = valueAs<const ZarnBaseString>(&b);
     if (stringA || stringB)
         return stringA && stringB && stringA->toString() == stringB->toString();
 
-    const auto* intA = dynamic_cast<const ZarnInt*>(&a);
-    const auto* intB = dynamic_cast<const ZarnInt*>(&b);
+    const auto* intA = valueAs<const ZarnInt>(&a);
+    const auto* intB = valueAs<const ZarnInt>(&b);
     if (intA || intB)
         return intA && intB && intA->getValue() == intB->getValue();
 
-    const auto* listA = dynamic_cast<const ZarnList*>(&a);
-    const auto* listB = dynamic_cast<const ZarnList*>(&b);
+    const auto* listA = valueAs<const ZarnList>(&a);
+    const auto* listB = valueAs<const ZarnList>(&b);
     if (listA || listB) {
         if (!listA || !listB || listA->size() != listB->size())
             return false;
@@ -105,8 +109,8 @@ bool valuesEqual(const ZarnValue& a, const ZarnValue& b)
         return true;
     }
 
-    const auto* contextA = dynamic_cast<const ZarnContext*>(&a);
-    const auto* contextB = dynamic_cast<const ZarnContext*>(&b);
+    const auto* contextA = valueAs<const ZarnContext>(&a);
+    const auto* contextB = valueAs<const ZarnContext>(&b);
     if (contextA || contextB)
         return contextA && contextB && cacheLiteral(a) == cacheLiteral(b);
 
@@ -119,7 +123,7 @@ std::string cacheLiteral(const ZarnValue& value)
 {
     if (!containsContext(value))
         return value.toLiteral();
-    if (const auto* context = dynamic_cast<const ZarnContext*>(&value)) {
+    if (const auto* context = valueAs<const ZarnContext>(&value)) {
         std::string text = "{";
         if (context->getContext())
             for (const auto& [name, assignment] : context->getContext()->variables)
@@ -175,17 +179,17 @@ void collectNestedPaths(const ZarnValuePtr& value, bool insideContext, std::vect
 {
     if (!value)
         return;
-    if (const auto* path = dynamic_cast<const ZarnPathString*>(value.get())) {
+    if (const auto* path = valueAs<const ZarnPathString>(value.get())) {
         if (insideContext)
             paths.push_back(path->fullPath());
         return;
     }
-    if (const auto* list = dynamic_cast<const ZarnList*>(value.get())) {
+    if (const auto* list = valueAs<const ZarnList>(value.get())) {
         for (const ZarnValuePtr& member : list->getMembers())
             collectNestedPaths(member, insideContext, paths);
         return;
     }
-    if (const auto* context = dynamic_cast<const ZarnContext*>(value.get())) {
+    if (const auto* context = valueAs<const ZarnContext>(value.get())) {
         if (context->getContext())
             for (const auto& [name, assignment] : context->getContext()->variables)
                 collectNestedPaths(assignment.value, true, paths);

@@ -12,11 +12,11 @@ CheckedParse::LoadedInput::LoadedInput(const std::string& text, const std::files
 }
 
 CheckedParse::CheckedParse(const std::string& text, const std::filesystem::path& source)
-    : input(text, source), lexer(&input.stream), tokens(&lexer), zarnParser(&tokens)
+    : input(text, source), lexed(&input.stream, source.string()), tokens(&lexed), zarnParser(&tokens)
 {
     listener.sourcePath = source;
     // On the lexer too: a stray character fails these files.
-    replaceErrorListeners(lexer, listener);
+    replaceErrorListeners(lexed.lexer(), listener);
     replaceErrorListeners(zarnParser, listener);
 }
 

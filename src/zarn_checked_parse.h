@@ -6,6 +6,8 @@
 #include <string>
 
 #include "antlr4-runtime.h"
+#include "loader/input_text.h"
+#include "loader/lexed_text.h"
 #include "loader/syntax_errors.h"
 #include "parser/CommonLexer.h"
 #include "parser/ZarnTopParser.h"
@@ -28,12 +30,12 @@ public:
 private:
     struct LoadedInput {
         LoadedInput(const std::string& text, const std::filesystem::path& source);
-        antlr4::ANTLRInputStream stream;
+        InputText stream;
     };
 
     ThrowingErrorListener listener;
-    LoadedInput input;  // loaded before the parser reads its first token
-    CommonLexer lexer;
+    LoadedInput input;  // loaded before it is lexed
+    LexedText lexed;
     antlr4::CommonTokenStream tokens;
     ZarnTopParser zarnParser;
 };

@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "loader/input_text.h"
+#include "loader/lexed_text.h"
 #include "loader/syntax_errors.h"
 #include "loader/zarn_visitor_impl.h"
 #include "parser/CommonLexer.h"
@@ -18,14 +19,14 @@ Zarn::Assignment parseAssignmentText(const char* text, std::size_t length,
 
 Zarn::Assignment parseAssignmentText(std::string_view text, const std::filesystem::path& baseDirectory)
 {
-    antlr4::ANTLRInputStream input;
+    Zarn::InputText input;
     Zarn::loadInputText(input, text, "assignment");
     // The lexer keeps the console listener, which shows a stray character;
     // the whole text is lexed first, so one anywhere fails the parse.
-    CommonLexer lexer(&input);
+    Zarn::LexedText lexed(&input, "assignment");
     ZarnErrorCounter lexicalErrors("assignment", true);
-    lexer.addErrorListener(&lexicalErrors);
-    antlr4::CommonTokenStream tokens(&lexer);
+    lexed.lexer().addErrorListener(&lexicalErrors);
+    antlr4::CommonTokenStream tokens(&lexed);
     tokens.fill();
     ZarnTopParser parser(&tokens);
     ZarnErrorCounter counter("assignment", true);

@@ -1,9 +1,9 @@
 #include "loader/input_text.h"
 
+#include <algorithm>
 #include <iterator>
 #include <stdexcept>
 
-#include "parser/CommonLexer.h"
 #include "types/zarn_exceptions.h"
 
 namespace Zarn {
@@ -18,33 +18,6 @@ namespace {
 bool isContinuation(unsigned char byte)
 {
     return (byte & 0xC0) == 0x80;
-}
-
-// Lexes the loaded text once on a quiet lexer of its own, so the caller's
-// listeners see every lexer error exactly once, in the parse's order.
-void checkNesting(antlr4::ANTLRInputStream& input, const std::string& sourceName)
-{
-    CommonLexer lexer(&input);
-    lexer.removeErrorListeners();
-    std::size_t depth = 0;
-    for (auto token = lexer.nextToken(); token->getType() != antlr4::Token::EOF; token = lexer.nextToken()) {
-        switch (token->getType()) {
-        case CommonLexer::LBRACE:
-        case CommonLexer::LSQUARE:
-            if (++depth > maxNestingDepth)
-                throw ZarnException("Unable to read " + sourceName + ": blocks and lists are nested deeper than " +
-                                    std::to_string(maxNestingDepth) + " levels.");
-            break;
-        case CommonLexer::RBRACE:
-        case CommonLexer::RSQUARE:
-            if (depth > 0)
-                --depth;
-            break;
-        default:
-            break;
-        }
-    }
-    input.reset();
 }
 
 // A NUL byte would end the text wherever it is handed on as a C string (a
@@ -112,17 +85,70 @@ bool isValidUtf8(std::string_view text)
     return true;
 }
 
+void InputText::loadValidUtf8(std::string_view text)
+{
+    if (text.substr(0, 3) == "\xEF\xBB\xBF")
+        text.remove_prefix(3);
+    std::size_t count = 0;
+    for (char c : text)
+        count += !isContinuation(static_cast<unsigned char>(c));
+    _data.clear();
+    _data.shrink_to_fit();
+    _data.reserve(count);
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        char32_t codePoint = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
+        for (std::size_t k = 1; k < length; ++k)
+            codePoint = (codePoint << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        _data.push_back(codePoint);
+        i += length;
+    }
+    p = 0;
+}
+
+std::string InputText::utf8Text(std::size_t start, std::size_t stop) const
+{
+    std::string text;
+    if (start > stop || start >= _data.size())
+        return text;
+    stop = std::min(stop, _data.size() - 1);
+    text.reserve(stop - start + 1);
+    for (std::size_t i = start; i <= stop; ++i) {
+        const char32_t c = _data[i];
+        if (c < 0x80) {
+            text += static_cast<char>(c);
+        } else if (c < 0x800) {
+            text += static_cast<char>(0xC0 | (c >> 6));
+            text += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            text += static_cast<char>(0xE0 | (c >> 12));
+            text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            text += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            text += static_cast<char>(0xF0 | (c >> 18));
+            text += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            text += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return text;
+}
+
 void loadInputText(antlr4::ANTLRInputStream& input, std::string_view text, const std::string& sourceName)
 {
     rejectNulBytes(text, sourceName);
     if (!isValidUtf8(text))
         throwNotUtf8(sourceName);
+    if (auto* decoded = dynamic_cast<InputText*>(&input)) {
+        decoded->loadValidUtf8(text);
+        return;
+    }
     try {
         input.load(std::string(text));
     } catch (const std::range_error&) {
         throwNotUtf8(sourceName);
     }
-    checkNesting(input, sourceName);
 }
 
 void loadInputText(antlr4::ANTLRInputStream& input, std::istream& stream, const std::string& sourceName)

@@ -3,12 +3,15 @@
 #include <string>
 #include <utility>
 
+#include "loader/tree_children.h"
 #include "loader/visit_tree_text.h"
 #include "loader/zarn_visitor_impl.h"
 #include "types/zarn_context_value.h"
 #include "types/zarn_path_string.h"
 #include "types/zarn_value_types.h"
 
+using Zarn::childOf;
+using Zarn::childrenOf;
 using Zarn::handOver;
 using Zarn::literalContent;
 using Zarn::makeResult;
@@ -16,6 +19,8 @@ using Zarn::nodeText;
 using Zarn::requireNode;
 using Zarn::takeOwned;
 using Zarn::takeResult;
+using Zarn::tokenOf;
+using Zarn::tokensOf;
 using Zarn::VisitResult;
 using Zarn::withoutQuotes;
 
@@ -62,12 +67,13 @@ antlrcpp::Any ZarnVisitorImpl::visitCondition(ZarnTopParser::ConditionContext* c
 antlrcpp::Any ZarnVisitorImpl::visitContext(ZarnTopParser::ContextContext* ctx)
 {
     auto data = std::make_unique<UnitContextData>();
-    for (auto* assignment : ctx->assignment())
+    for (auto* assignment : childrenOf<ZarnTopParser::AssignmentContext>(ctx))
         data->assignments.push_back(takeResult<Zarn::Assignment>(visitAssignment(assignment)));
-    for (auto* conditional : ctx->cond_context()) {
+    for (auto* conditional : childrenOf<ZarnTopParser::Cond_contextContext>(ctx)) {
         auto condition = takeResult<Zarn::Condition>(
-            visitCondition(requireNode(conditional->condition(), "conditional block")));
-        auto nested = visitBlockTemplate(requireNode(conditional->context(), "conditional block"));
+            visitCondition(requireNode(childOf<ZarnTopParser::ConditionContext>(conditional), "conditional block")));
+        auto* block = childOf<ZarnTopParser::ContextContext>(conditional);
+        auto nested = visitBlockTemplate(requireNode(block, "conditional block"));
         data->conditions.emplace_back(std::move(condition), std::move(nested));
     }
     return handOver(std::move(data));
@@ -95,7 +101,7 @@ void ZarnVisitorImpl::moveBlockInto(UnitContextData& data, Zarn::ContextTemplate
 antlrcpp::Any ZarnVisitorImpl::visitIdentifier(ZarnTopParser::IdentifierContext* ctx)
 {
     Zarn::Identifier identifier;
-    for (auto* segment : ctx->segment())
+    for (auto* segment : childrenOf<ZarnTopParser::SegmentContext>(ctx))
         identifier.segments.push_back(takeResult<Zarn::Identifier::Segment>(visitSegment(segment)));
     return makeResult(std::move(identifier));
 }
@@ -103,10 +109,11 @@ antlrcpp::Any ZarnVisitorImpl::visitIdentifier(ZarnTopParser::IdentifierContext*
 antlrcpp::Any ZarnVisitorImpl::visitSegment(ZarnTopParser::SegmentContext* ctx)
 {
     Zarn::Identifier::Segment segment;
-    segment.name = nodeText(ctx->IDENTIFIER());
-    for (auto* index : ctx->index())
+    segment.name = nodeText(tokenOf(ctx, ZarnTopParser::IDENTIFIER));
+    for (auto* index : childrenOf<ZarnTopParser::IndexContext>(ctx))
         segment.indexes.push_back(
-            takeResult<Zarn::IndexExpr>(visitIndexExpr(requireNode(index->indexExpr(), "index"))));
+            takeResult<Zarn::IndexExpr>(
+                visitIndexExpr(requireNode(childOf<ZarnTopParser::IndexExprContext>(index), "index"))));
     return makeResult(std::move(segment));
 }
 
@@ -135,14 +142,15 @@ antlrcpp::Any ZarnVisitorImpl::visitIndexExpr(ZarnTopParser::IndexExprContext* c
 
 antlrcpp::Any ZarnVisitorImpl::visitValueNode(ZarnTopParser::ValueNodeContext* ctx)
 {
-    if (ctx->STRING())
-        return makeResult(Zarn::makeString(withoutQuotes(nodeText(ctx->STRING()))));
-    if (ctx->RAW_STRING()) {
-        Zarn::ZarnValuePtr value = std::make_shared<Zarn::ZarnRawString>(literalContent(nodeText(ctx->RAW_STRING())));
+    if (tokenOf(ctx, ZarnTopParser::STRING))
+        return makeResult(Zarn::makeString(withoutQuotes(nodeText(tokenOf(ctx, ZarnTopParser::STRING)))));
+    if (tokenOf(ctx, ZarnTopParser::RAW_STRING)) {
+        const std::string text = nodeText(tokenOf(ctx, ZarnTopParser::RAW_STRING));
+        Zarn::ZarnValuePtr value = std::make_shared<Zarn::ZarnRawString>(literalContent(text));
         return makeResult(std::move(value));
     }
-    if (ctx->PATH_STRING()) {
-        std::string text = literalContent(nodeText(ctx->PATH_STRING()));
+    if (tokenOf(ctx, ZarnTopParser::PATH_STRING)) {
+        std::string text = literalContent(nodeText(tokenOf(ctx, ZarnTopParser::PATH_STRING)));
         if (sourceKind == SourceKind::Project) {
             std::filesystem::path path(text);
             if (path.has_root_directory())
@@ -156,21 +164,23 @@ antlrcpp::Any ZarnVisitorImpl::visitValueNode(ZarnTopParser::ValueNodeContext* c
         }
         return makeResult(Zarn::makePathString(std::move(text), baseDirectory));
     }
-    if (ctx->identifier()) {
+    if (childOf<ZarnTopParser::IdentifierContext>(ctx)) {
         Zarn::ZarnValuePtr value = std::make_shared<Zarn::ZarnIdentifier>(
-            takeResult<Zarn::Identifier>(visitIdentifier(ctx->identifier())));
+            takeResult<Zarn::Identifier>(visitIdentifier(childOf<ZarnTopParser::IdentifierContext>(ctx))));
         return makeResult(std::move(value));
     }
-    if (ctx->NUMBER()) {
-        Zarn::ZarnValuePtr value = std::make_shared<Zarn::ZarnInt>(std::stoi(nodeText(ctx->NUMBER())));
+    if (tokenOf(ctx, ZarnTopParser::NUMBER)) {
+        const std::string digits = nodeText(tokenOf(ctx, ZarnTopParser::NUMBER));
+        Zarn::ZarnValuePtr value = std::make_shared<Zarn::ZarnInt>(std::stoi(digits));
         return makeResult(std::move(value));
     }
-    if (ctx->list()) {
-        Zarn::ZarnValuePtr value = takeResult<std::shared_ptr<Zarn::ZarnList>>(visitList(ctx->list()));
+    if (auto* list = childOf<ZarnTopParser::ListContext>(ctx)) {
+        Zarn::ZarnValuePtr value = takeResult<std::shared_ptr<Zarn::ZarnList>>(visitList(list));
         return makeResult(std::move(value));
     }
-    if (ctx->context() && (sourceKind == SourceKind::Unit || sourceKind == SourceKind::Registry)) {
-        auto block = visitBlockTemplate(ctx->context());
+    auto* blockNode = childOf<ZarnTopParser::ContextContext>(ctx);
+    if (blockNode && (sourceKind == SourceKind::Unit || sourceKind == SourceKind::Registry)) {
+        auto block = visitBlockTemplate(blockNode);
         // In the registry "{}" has always meant no value, and saves write a
         // missing value that way.
         if (sourceKind == SourceKind::Registry && block->assignments.empty() && block->conditions.empty())
@@ -184,7 +194,7 @@ antlrcpp::Any ZarnVisitorImpl::visitValueNode(ZarnTopParser::ValueNodeContext* c
 antlrcpp::Any ZarnVisitorImpl::visitList(ZarnTopParser::ListContext* ctx)
 {
     auto list = std::make_shared<Zarn::ZarnList>();
-    for (auto* node : ctx->valueNode()) {
+    for (auto* node : childrenOf<ZarnTopParser::ValueNodeContext>(ctx)) {
         auto member = takeResult<Zarn::ZarnValuePtr>(visitValueNode(node));
         // Outside unit files a block gives no value, and a list cannot hold
         // nothing.
@@ -198,34 +208,35 @@ antlrcpp::Any ZarnVisitorImpl::visitList(ZarnTopParser::ListContext* ctx)
 antlrcpp::Any ZarnVisitorImpl::visitAssignment(ZarnTopParser::AssignmentContext* ctx)
 {
     uint32_t flags = Zarn::Assignment::NoFlags;
-    if (auto* modifier = ctx->assignment_modifier()) {
-        if (modifier->UP()) {
+    if (auto* modifier = childOf<ZarnTopParser::Assignment_modifierContext>(ctx)) {
+        if (tokenOf(modifier, ZarnTopParser::UP)) {
             flags = Zarn::Assignment::OutputFlag;
-        } else if (modifier->MUST()) {
+        } else if (tokenOf(modifier, ZarnTopParser::MUST)) {
             if (sourceKind != SourceKind::Registry && !allowMustModifier)
                 throw std::runtime_error("'!' assignment modifier is not allowed in this context.");
             flags = Zarn::Assignment::ToolFlag;
         }
     }
     Zarn::ZarnValuePtr value;
-    if (ctx->valueNode())
-        value = takeResult<Zarn::ZarnValuePtr>(visitValueNode(ctx->valueNode()));
+    if (childOf<ZarnTopParser::ValueNodeContext>(ctx))
+        value = takeResult<Zarn::ZarnValuePtr>(visitValueNode(childOf<ZarnTopParser::ValueNodeContext>(ctx)));
     Zarn::Assignment::AssignType type = Zarn::Assignment::Declare;
-    if (ctx->assign_operator()) {
-        VisitResult op = visitAssign_operator(ctx->assign_operator());
+    if (childOf<ZarnTopParser::Assign_operatorContext>(ctx)) {
+        VisitResult op = visitAssign_operator(childOf<ZarnTopParser::Assign_operatorContext>(ctx));
         if (!Zarn::isNoResult(op))
             type = takeResult<Zarn::Assignment::AssignType>(std::move(op));
     }
-    return makeResult(Zarn::Assignment(nodeText(ctx->IDENTIFIER()), std::move(value), type, flags));
+    std::string name = nodeText(tokenOf(ctx, ZarnTopParser::IDENTIFIER));
+    return makeResult(Zarn::Assignment(std::move(name), std::move(value), type, flags));
 }
 
 antlrcpp::Any ZarnVisitorImpl::visitAssign_operator(ZarnTopParser::Assign_operatorContext* ctx)
 {
-    if (ctx->EQUALS())
+    if (tokenOf(ctx, ZarnTopParser::EQUALS))
         return makeResult(Zarn::Assignment::Set);
-    if (ctx->APPEND())
+    if (tokenOf(ctx, ZarnTopParser::APPEND))
         return makeResult(Zarn::Assignment::Append);
-    if (ctx->ASSIGNEMPTY())
+    if (tokenOf(ctx, ZarnTopParser::ASSIGNEMPTY))
         return makeResult(Zarn::Assignment::SetIfUnset);
     return nullptr;
 }

@@ -4,27 +4,32 @@
 #include <utility>
 #include <vector>
 
+#include "loader/tree_children.h"
 #include "loader/visit_tree_text.h"
 #include "loader/zarn_unit.h"
 #include "loader/zarn_visitor_impl.h"
 #include "types/zarn_exceptions.h"
 
+using Zarn::childOf;
+using Zarn::childrenOf;
 using Zarn::handOver;
 using Zarn::makeResult;
 using Zarn::nodeText;
 using Zarn::requireNode;
 using Zarn::takeOwned;
 using Zarn::takeResult;
+using Zarn::tokenOf;
+using Zarn::tokensOf;
 
 antlrcpp::Any ZarnVisitorImpl::visitZarnUnit(ZarnTopParser::ZarnUnitContext* ctx)
 {
     auto unit = std::make_unique<Zarn::Unit>();
     // Before any target, so that every target's name carries the unit.
-    if (auto* unitLine = ctx->unit_name()) {
-        unitName = nodeText(unitLine->IDENTIFIER());
+    if (auto* unitLine = childOf<ZarnTopParser::Unit_nameContext>(ctx)) {
+        unitName = nodeText(tokenOf(unitLine, ZarnTopParser::IDENTIFIER));
         unit->name = unitName;
     }
-    for (auto* target : ctx->target()) {
+    for (auto* target : childrenOf<ZarnTopParser::TargetContext>(ctx)) {
         auto visited = takeOwned<Zarn::Target>(visitTarget(target));
         unit->addTarget(std::move(*visited));
     }
@@ -34,14 +39,15 @@ antlrcpp::Any ZarnVisitorImpl::visitZarnUnit(ZarnTopParser::ZarnUnitContext* ctx
 antlrcpp::Any ZarnVisitorImpl::visitTarget(ZarnTopParser::TargetContext* ctx)
 {
     auto target = std::make_unique<Zarn::Target>();
-    target->name = Zarn::QualifiedTargetName(projectName, unitName, nodeText(ctx->IDENTIFIER()));
-    for (auto* parameter : ctx->parameter_name())
-        target->parameterNames.push_back(nodeText(parameter->IDENTIFIER()));
-    auto dependencies = ctx->dependency();
+    target->name = Zarn::QualifiedTargetName(projectName, unitName, nodeText(tokenOf(ctx, ZarnTopParser::IDENTIFIER)));
+    for (auto* parameter : childrenOf<ZarnTopParser::Parameter_nameContext>(ctx))
+        target->parameterNames.push_back(nodeText(tokenOf(parameter, ZarnTopParser::IDENTIFIER)));
+    auto dependencies = childrenOf<ZarnTopParser::DependencyContext>(ctx);
     target->dependencies.reserve(dependencies.size());
     for (auto* dependency : dependencies)
         target->dependencies.push_back(takeResult<Zarn::Dependency>(visitDependency(dependency)));
-    auto data = takeOwned<UnitContextData>(visitContext(requireNode(ctx->context(), "target")));
+    auto* block = requireNode(childOf<ZarnTopParser::ContextContext>(ctx), "target");
+    auto data = takeOwned<UnitContextData>(visitContext(block));
     moveBlockInto(*data, *target);
     return handOver(std::move(target));
 }
@@ -49,7 +55,7 @@ antlrcpp::Any ZarnVisitorImpl::visitTarget(ZarnTopParser::TargetContext* ctx)
 antlrcpp::Any ZarnVisitorImpl::visitDirect_dependency(ZarnTopParser::Direct_dependencyContext* ctx)
 {
     // [project "/"] [unit "::"] target: counted from the end.
-    auto names = ctx->IDENTIFIER();
+    auto names = tokensOf(ctx, ZarnTopParser::IDENTIFIER);
     Zarn::QualifiedTargetName name;
     std::size_t count = names.size();
     if (count >= 1)
@@ -66,7 +72,8 @@ antlrcpp::Any ZarnVisitorImpl::visitDirect_dependency(ZarnTopParser::Direct_depe
 antlrcpp::Any ZarnVisitorImpl::visitDependency_macro(ZarnTopParser::Dependency_macroContext* ctx)
 {
     Zarn::DependencyMacro macro;
-    macro.identifier = takeResult<Zarn::Identifier>(visitIdentifier(requireNode(ctx->identifier(), "dependency")));
+    auto* identifier = requireNode(childOf<ZarnTopParser::IdentifierContext>(ctx), "dependency");
+    macro.identifier = takeResult<Zarn::Identifier>(visitIdentifier(identifier));
     Zarn::Dependency dependency;
     dependency.target = std::move(macro);
     return makeResult(std::move(dependency));
@@ -74,19 +81,19 @@ antlrcpp::Any ZarnVisitorImpl::visitDependency_macro(ZarnTopParser::Dependency_m
 
 antlrcpp::Any ZarnVisitorImpl::visitDependency(ZarnTopParser::DependencyContext* ctx)
 {
-    auto* written = requireNode(ctx->dependency_identifier(), "dependency");
+    auto* written = requireNode(childOf<ZarnTopParser::Dependency_identifierContext>(ctx), "dependency");
     Zarn::Dependency dependency;
-    if (written->direct_dependency())
-        dependency = takeResult<Zarn::Dependency>(visitDirect_dependency(written->direct_dependency()));
+    if (auto* direct = childOf<ZarnTopParser::Direct_dependencyContext>(written))
+        dependency = takeResult<Zarn::Dependency>(visitDirect_dependency(direct));
     else
         dependency = takeResult<Zarn::Dependency>(
-            visitDependency_macro(requireNode(written->dependency_macro(), "dependency")));
+            visitDependency_macro(requireNode(childOf<ZarnTopParser::Dependency_macroContext>(written), "dependency")));
     auto* macro = std::get_if<Zarn::DependencyMacro>(&dependency.target);
 
-    auto parameters = ctx->dependency_parameter();
+    auto parameters = childrenOf<ZarnTopParser::Dependency_parameterContext>(ctx);
     for (std::size_t i = 0; i < parameters.size(); ++i) {
         auto* parameter = parameters[i];
-        if (parameter->DOT()) {
+        if (tokenOf(parameter, ZarnTopParser::DOT)) {
             if (macro == nullptr)
                 throw Zarn::ZarnException(
                     "The source parameter marker '.' can only be used with a dynamic dependency.");
@@ -95,17 +102,19 @@ antlrcpp::Any ZarnVisitorImpl::visitDependency(ZarnTopParser::DependencyContext*
             macro->hasSourceParameter = true;
         } else {
             dependency.parameters.push_back(
-                takeResult<Zarn::Identifier>(visitIdentifier(requireNode(parameter->identifier(), "dependency"))));
+                takeResult<Zarn::Identifier>(visitIdentifier(
+                    requireNode(childOf<ZarnTopParser::IdentifierContext>(parameter), "dependency"))));
         }
     }
-    if (auto* modifier = ctx->dependency_modifier(); modifier && modifier->PLUS())
+    auto* modifier = childOf<ZarnTopParser::Dependency_modifierContext>(ctx);
+    if (modifier && tokenOf(modifier, ZarnTopParser::PLUS))
         dependency.modifier = 1;
-    if (auto* alias = ctx->dependency_alias()) {
-        if (alias->ALIAS())
+    if (auto* alias = childOf<ZarnTopParser::Dependency_aliasContext>(ctx)) {
+        if (tokenOf(alias, ZarnTopParser::ALIAS))
             dependency.aliasKind = 1;
-        else if (alias->MERGE_ALIAS())
+        else if (tokenOf(alias, ZarnTopParser::MERGE_ALIAS))
             dependency.aliasKind = 2;
-        dependency.alias = nodeText(ctx->IDENTIFIER());
+        dependency.alias = nodeText(tokenOf(ctx, ZarnTopParser::IDENTIFIER));
     }
     return makeResult(std::move(dependency));
 }

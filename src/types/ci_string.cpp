@@ -1,15 +1,15 @@
 #include "types/ci_string.h"
 
-#include <cctype>
-
 namespace Util {
 
 namespace {
 
-// Folds one byte with the C library's tolower; only ASCII letters change.
+// Folds ASCII letters only, as the C library's tolower does in the "C"
+// locale that the program never leaves; inline, it costs no call per byte.
 inline unsigned char fold(char c)
 {
-    return static_cast<unsigned char>(std::tolower(static_cast<unsigned char>(c)));
+    const auto byte = static_cast<unsigned char>(c);
+    return byte >= 'A' && byte <= 'Z' ? static_cast<unsigned char>(byte + ('a' - 'A')) : byte;
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "types/zarn_context_types.h"
+#include "types/value_kind.h"
 
 #include "types/nesting_limit.h"
 #include "types/zarn_exceptions.h"
@@ -14,7 +15,7 @@ thread_local unsigned referenceDepth = 0;
 
 void bindTo(const ZarnValuePtr& value, Resolver* resolver)
 {
-    if (auto* resolvable = dynamic_cast<Resolvable*>(value.get()))
+    if (auto* resolvable = valueAs<Resolvable>(value.get()))
         resolvable->setResolver(resolver);
 }
 
@@ -202,7 +203,7 @@ void Context::appendToLists(const std::vector<Assignment>& assignments)
                                             std::make_shared<ZarnList>(std::vector<ZarnValuePtr>{}),
                                             Assignment::Set, assignment.flags))
                         .first;
-        } else if (!dynamic_cast<ZarnList*>(found->second.value.get())) {
+        } else if (!valueAs<ZarnList>(found->second.value.get())) {
             Assignment& stored = found->second;
             std::vector<ZarnValuePtr> members;
             if (stored.value)
@@ -227,6 +228,8 @@ void Context::resolveVariables()
 
 void Context::print(int level) const
 {
+    if (!logShows(level))
+        return;
     logMessage(level, "{{\n");
     for (const auto& entry : variables)
         logMessage(level, "{}\n", entry.second.toString());
@@ -268,7 +271,7 @@ ZarnValuePtr resolveAssignment(Assignment& assignment)
 
 ZarnValuePtr resolveValue(const ZarnValuePtr& value)
 {
-    if (auto* resolvable = dynamic_cast<Resolvable*>(value.get()))
+    if (auto* resolvable = valueAs<Resolvable>(value.get()))
         return resolvable->resolve();
     return value;
 }

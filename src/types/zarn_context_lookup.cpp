@@ -1,6 +1,7 @@
 #include <stdexcept>
 
 #include "types/zarn_context_types.h"
+#include "types/value_kind.h"
 #include "types/zarn_exceptions.h"
 #include "types/zarn_context_value.h"
 #include "types/zarn_value_types.h"
@@ -50,9 +51,9 @@ AccessKey indexKey(Context& context, const IndexExpr& index)
     ZarnValuePtr value = context.lookup(*nested);
     if (!value)
         throw std::invalid_argument("key value is null");
-    if (const auto* integer = dynamic_cast<const ZarnInt*>(value.get()))
+    if (const auto* integer = valueAs<const ZarnInt>(value.get()))
         return static_cast<int64_t>(integer->getValue());
-    if (dynamic_cast<const ZarnIdentifier*>(value.get()) || dynamic_cast<const ZarnBaseString*>(value.get()))
+    if (valueAs<const ZarnIdentifier>(value.get()) || valueAs<const ZarnBaseString>(value.get()))
         return value->toString();
     throw std::runtime_error("Unsupported key type: " + value->toLiteral());
 }
@@ -126,7 +127,7 @@ Assignment& Context::findAssignment(const KeyChain& keys, ContextPtr& keepAlive)
         value = value->get(keys[i]);
     }
 
-    auto* nested = dynamic_cast<ZarnContext*>(value.get());
+    auto* nested = valueAs<ZarnContext>(value.get());
     if (!nested)
         throw IdentifierError(keys, last, "Identifier part must be context.");
     // The returned reference lives in this nested context; the caller keeps

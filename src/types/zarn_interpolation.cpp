@@ -1,4 +1,5 @@
 #include "types/zarn_interpolation.h"
+#include "types/value_kind.h"
 
 #include <algorithm>
 #include <cctype>
@@ -264,6 +265,12 @@ ZarnValuePtr ZarnString::resolve()
 {
     if (final)
         return clone();
+    // Without "${", "#{" or a token marker the expansion gives the text
+    // itself, finished; most inherited strings are of this kind.
+    if (text.find_first_of(std::string_view("$#\x1A", 3)) == std::string::npos) {
+        final = true;
+        return finalString(text);
+    }
     return expand();
 }
 
@@ -276,7 +283,7 @@ ZarnValuePtr ZarnString::expand()
     ZarnValuePtr expanded = expandValue(*this, work, state, 1);
 
     ZarnValuePtr result;
-    if (const auto* list = dynamic_cast<const ZarnList*>(expanded.get())) {
+    if (const auto* list = valueAs<const ZarnList>(expanded.get())) {
         std::vector<ZarnValuePtr> members;
         for (const auto& member : list->getMembers())
             members.push_back(finalString(state.restore(member->toString())));

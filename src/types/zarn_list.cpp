@@ -1,4 +1,5 @@
 #include "types/zarn_list.h"
+#include "types/value_kind.h"
 
 #include <algorithm>
 
@@ -65,7 +66,7 @@ ZarnValuePtr ZarnList::add(const ZarnValue& other) const
 
 void ZarnList::append(const ZarnValue& other)
 {
-    if (const auto* list = dynamic_cast<const ZarnList*>(&other)) {
+    if (const auto* list = valueAs<const ZarnList>(&other)) {
         // Copied first: other may be this list.
         std::vector<ZarnValuePtr> handles = list->members;
         members.insert(members.end(), handles.begin(), handles.end());
@@ -129,7 +130,7 @@ ZarnValueIteratorPtr ZarnList::end() const
 
 bool ZarnList::equals(const ZarnValue& other) const
 {
-    const auto* list = dynamic_cast<const ZarnList*>(&other);
+    const auto* list = valueAs<const ZarnList>(&other);
     if (!list || list->members.size() != members.size())
         return false;
     for (std::size_t i = 0; i < members.size(); ++i) {
@@ -145,7 +146,7 @@ bool ZarnList::equals(const ZarnValue& other) const
 
 int ZarnList::compare(const ZarnValue& other) const
 {
-    const auto* list = dynamic_cast<const ZarnList*>(&other);
+    const auto* list = valueAs<const ZarnList>(&other);
     if (!list)
         throw BadConversion(other.typeName(), other.toLiteral(), typeName());
     // Copied: comparing members must not see a list that changes meanwhile.
@@ -173,7 +174,7 @@ void ZarnList::setResolver(Resolver* newResolver)
 {
     resolver = newResolver;
     for (const auto& member : members)
-        if (auto* resolvable = dynamic_cast<Resolvable*>(member.get()))
+        if (auto* resolvable = valueAs<Resolvable>(member.get()))
             resolvable->setResolver(newResolver);
 }
 
@@ -184,9 +185,9 @@ ZarnValuePtr ZarnList::resolve()
     std::vector<ZarnValuePtr> current = members;
     for (const auto& member : current) {
         ZarnValuePtr value = member;
-        if (auto* resolvable = dynamic_cast<Resolvable*>(member.get()))
+        if (auto* resolvable = valueAs<Resolvable>(member.get()))
             value = resolvable->resolve();
-        if (const auto* list = dynamic_cast<const ZarnList*>(value.get()))
+        if (const auto* list = valueAs<const ZarnList>(value.get()))
             result->members.insert(result->members.end(), list->members.begin(), list->members.end());
         else
             result->members.push_back(value);

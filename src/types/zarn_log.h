@@ -70,6 +70,13 @@ void printColoured(uint32_t colour, fmt::format_string<Args...> format, Args&&..
     vprintColoured(colour, fmt::string_view(format), fmt::make_format_args(args...));
 }
 
+// True when a message of this level would be printed; lets a caller skip
+// building the arguments of one that would not.
+inline bool logShows(int level)
+{
+    return level >= logThreshold.load(std::memory_order_relaxed);
+}
+
 template <typename... Args>
 void logMessage(int level, fmt::format_string<Args...> format, Args&&... args)
 {

@@ -1,4 +1,5 @@
 #include "types/zarn_path_string.h"
+#include "types/value_kind.h"
 
 #include <system_error>
 
@@ -39,7 +40,7 @@ bool ZarnPathString::hasLiteralForm() const
 
 bool ZarnPathString::equals(const ZarnValue& other) const
 {
-    const auto* path = dynamic_cast<const ZarnPathString*>(&other);
+    const auto* path = valueAs<const ZarnPathString>(&other);
     if (!path)
         return ZarnBaseString::equals(other);
     std::error_code error;
@@ -61,7 +62,7 @@ ZarnValuePtr ZarnPathString::resolve()
 
     ZarnValuePtr expanded = expand();
     std::vector<std::string> texts;
-    if (const auto* list = dynamic_cast<const ZarnList*>(expanded.get())) {
+    if (const auto* list = valueAs<const ZarnList>(expanded.get())) {
         for (const auto& member : list->getMembers())
             texts.push_back(member->toString());
     } else {
@@ -104,11 +105,11 @@ ZarnValuePtr makePathString(std::string text, const fs::path& baseDirectory)
 
 void collectPaths(const ZarnValuePtr& value, std::vector<fs::path>& paths)
 {
-    if (const auto* path = dynamic_cast<const ZarnPathString*>(value.get())) {
+    if (const auto* path = valueAs<const ZarnPathString>(value.get())) {
         paths.push_back(path->fullPath());
         return;
     }
-    if (dynamic_cast<const ZarnList*>(value.get())) {
+    if (valueAs<const ZarnList>(value.get())) {
         auto it = Zarn::begin(value);
         auto stop = Zarn::end(value);
         for (; !it->equals(*stop); it->next())

@@ -1,4 +1,5 @@
 #include "types/zarn_string.h"
+#include "types/value_kind.h"
 
 #include <cctype>
 
@@ -20,11 +21,11 @@ bool isSpace(char c)
 // other value first. Strings are separated by a blank only when appending.
 std::string textToCombine(const ZarnBaseString& self, const ZarnValue& other, bool appending)
 {
-    if (const auto* string = dynamic_cast<const ZarnBaseString*>(&other))
+    if (const auto* string = valueAs<const ZarnBaseString>(&other))
         return appending ? " " + string->toString() : string->toString();
-    if (const auto* number = dynamic_cast<const ZarnInt*>(&other))
+    if (const auto* number = valueAs<const ZarnInt>(&other))
         return number->toString();
-    if (const auto* list = dynamic_cast<const ZarnList*>(&other))
+    if (const auto* list = valueAs<const ZarnList>(&other))
         return " " + list->toString();
     throw BadConversion(other.typeName(), other.toLiteral(), self.typeName());
 }
@@ -109,19 +110,19 @@ ZarnValueIteratorPtr ZarnBaseString::end() const
 
 bool ZarnBaseString::equals(const ZarnValue& other) const
 {
-    const auto* string = dynamic_cast<const ZarnBaseString*>(&other);
+    const auto* string = valueAs<const ZarnBaseString>(&other);
     return string && Util::ciEqual(getText(), string->getText());
 }
 
 bool ZarnBaseString::greaterThan(const ZarnValue& other) const
 {
-    const auto* string = dynamic_cast<const ZarnBaseString*>(&other);
+    const auto* string = valueAs<const ZarnBaseString>(&other);
     return string && text.size() > string->text.size();
 }
 
 bool ZarnBaseString::lessThan(const ZarnValue& other) const
 {
-    const auto* string = dynamic_cast<const ZarnBaseString*>(&other);
+    const auto* string = valueAs<const ZarnBaseString>(&other);
     return string && text.size() < string->text.size();
 }
 
@@ -210,11 +211,11 @@ ZarnValuePtr makeString(const char* text)
 
 bool isFinalText(const ZarnValue& value)
 {
-    if (const auto* string = dynamic_cast<const ZarnBaseString*>(&value))
+    if (const auto* string = valueAs<const ZarnBaseString>(&value))
         return string->isFinal();
-    if (dynamic_cast<const ZarnInt*>(&value))
+    if (valueAs<const ZarnInt>(&value))
         return true;
-    if (const auto* list = dynamic_cast<const ZarnList*>(&value)) {
+    if (const auto* list = valueAs<const ZarnList>(&value)) {
         for (const auto& member : list->getMembers())
             if (member && !isFinalText(*member))
                 return false;
@@ -225,9 +226,9 @@ bool isFinalText(const ZarnValue& value)
 
 void markFinal(const ZarnValuePtr& value)
 {
-    if (auto* string = dynamic_cast<ZarnBaseString*>(value.get())) {
+    if (auto* string = valueAs<ZarnBaseString>(value.get())) {
         string->setFinal(true);
-    } else if (auto* list = dynamic_cast<ZarnList*>(value.get())) {
+    } else if (auto* list = valueAs<ZarnList>(value.get())) {
         for (const auto& member : list->getMembers())
             markFinal(member);
     }

@@ -63,6 +63,8 @@ TargetContext::TargetContext(TargetContext&& other) noexcept
 
 void TargetContext::print(int level) const
 {
+    if (!logShows(level))
+        return;
     logMessage(level, "{}\n", name.toString());
     Context::print(level);
 }

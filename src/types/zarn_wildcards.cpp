@@ -62,6 +62,16 @@ bool matchWildcard(std::string_view name, std::string_view pattern)
 
 std::vector<fs::path> expandWildcards(const fs::path& pattern)
 {
+    // Without a wildcard the walk only rejoins the components, which gives
+    // the same text unless separators repeat.
+    const std::string& text = pattern.native();
+    if (text.find_first_of("*?") == std::string::npos && text.find("//") == std::string::npos)
+        return {pattern};
+    return walkWildcardComponents(pattern);
+}
+
+std::vector<fs::path> walkWildcardComponents(const fs::path& pattern)
+{
     std::vector<fs::path> partial{pattern.root_path()};
     for (const auto& part : pattern.relative_path()) {
         const std::string component = part.string();

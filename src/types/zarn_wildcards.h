@@ -17,4 +17,8 @@ bool matchWildcard(std::string_view name, std::string_view pattern);
 // only remove the paths through them.
 std::vector<std::filesystem::path> expandWildcards(const std::filesystem::path& pattern);
 
+// The walk behind expandWildcards, component by component, also for a
+// pattern without wildcards (which expandWildcards answers directly).
+std::vector<std::filesystem::path> walkWildcardComponents(const std::filesystem::path& pattern);
+
 }  // namespace Zarn

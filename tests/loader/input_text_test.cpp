@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <sstream>
 
 #include "loader/visit_support.h"
@@ -28,20 +29,37 @@ TEST(InputText, LoadsValidTextAndSkipsTheByteOrderMark)
     EXPECT_EQ(input.toString(), "unit u");
 }
 
-TEST(InputText, InvalidOrTooDeepTextNamesTheSource)
+TEST(InputText, InvalidTextNamesTheSource)
 {
-    const std::size_t limit = Zarn::maxNestingDepth;
     antlr4::ANTLRInputStream input;
     std::istringstream stream("a = \"caf\xE9\"\n");
     EXPECT_EQ(failure<Zarn::ZarnException>([&] { Zarn::loadInputText(input, stream, "/p/zarn.txt"); }),
               "Unable to read /p/zarn.txt: the text is not valid UTF-8.");
-    // Brackets inside strings and comments do not count; closers do.
-    Zarn::loadInputText(input, "\"" + std::string(limit + 1, '{') + "\" /* [[[ */ {{{}}}", "x");
-    const std::string deepest = std::string(limit, '[') + std::string(limit, ']');
-    Zarn::loadInputText(input, deepest + deepest, "x");
-    const std::string tooDeep = "a = " + std::string(limit / 2, '[') + std::string(limit / 2 + 1, '{');
-    EXPECT_EQ(failure<Zarn::ZarnException>([&] { Zarn::loadInputText(input, tooDeep, "/p/x.txt"); }),
-              "Unable to read /p/x.txt: blocks and lists are nested deeper than 256 levels.");
+}
+
+// The decoding of InputText gives the code points of the runtime's own.
+TEST(InputText, DecodesAsTheRuntime)
+{
+    std::mt19937 random(99);
+    const std::string pieces[] = {"a", "\n", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xEF\xBB\xBF",
+                                  "\xF4\x8F\xBF\xBF", "\xC2\x80", "\xE0\xA0\x80", "\xED\x9F\xBF", "\x7F", ""};
+    for (int i = 0; i < 3000; ++i) {
+        std::string text;
+        for (int k = std::uniform_int_distribution<int>(0, 12)(random); k > 0; --k)
+            text += pieces[std::uniform_int_distribution<std::size_t>(0, std::size(pieces) - 1)(random)];
+        if (i < 2)
+            text = i == 0 ? "" : "\xEF\xBB\xBF";
+        antlr4::ANTLRInputStream runtime;
+        Zarn::InputText ours;
+        Zarn::loadInputText(runtime, text, "x");
+        Zarn::loadInputText(ours, text, "x");
+        ASSERT_EQ(ours.size(), runtime.size()) << text;
+        for (std::size_t at = 0; at < runtime.size(); ++at) {
+            ASSERT_EQ(ours.LA(1), runtime.LA(1)) << text << " at " << at;
+            ours.consume();
+            runtime.consume();
+        }
+    }
 }
 
 TEST(InputText, NulBytesAreRefusedWithTheirLineAndColumn)

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "loader/input_text.h"
+#include "loader/lexed_text.h"
 #include "loader/project_data.h"
 #include "loader/syntax_errors.h"
 #include "loader/zarn_reg_data.h"
@@ -21,12 +22,12 @@ namespace LoaderTest {
 // errors go to the listener, or are counted quietly in `counter`.
 struct Parsed {
     explicit Parsed(const std::string& text, antlr4::ANTLRErrorListener* listener = nullptr)
-        : lexer(&input)
-        , tokens(&lexer)
+        : input(text)
+        , lexed(&input.stream, "test")
+        , tokens(&lexed)
         , parser(&tokens)
     {
-        Zarn::loadInputText(input, text, "test");
-        replaceErrorListeners(lexer, listener ? *listener : counter);
+        replaceErrorListeners(lexed.lexer(), listener ? *listener : counter);
         replaceErrorListeners(parser, listener ? *listener : counter);
     }
 
@@ -39,9 +40,14 @@ struct Parsed {
         return tree;
     }
 
+    struct Loaded {
+        explicit Loaded(const std::string& text) { Zarn::loadInputText(stream, text, "test"); }
+        Zarn::InputText stream;
+    };
+
     ZarnErrorCounter counter {"test", true};
-    antlr4::ANTLRInputStream input;
-    CommonLexer lexer;
+    Loaded input;
+    Zarn::LexedText lexed;
     antlr4::CommonTokenStream tokens;
     ZarnTopParser parser;
 };

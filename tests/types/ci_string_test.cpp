@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <string>
 
 using Util::CiString;
@@ -50,4 +51,21 @@ TEST(CiString, FindCaseInsensitive)
     // Unlike std::string::find, an empty needle at the end is not found.
     EXPECT_EQ(Util::findCaseInsensitive("abcde", "", 2), 2u);
     EXPECT_EQ(Util::findCaseInsensitive("abcde", "", 5), std::string::npos);
+}
+
+// The inline folding agrees with the C library's tolower in the "C" locale on
+// every byte, for equality, order and hashing.
+TEST(CiString, FoldingAgreesWithTheCLibraryOnEveryByte)
+{
+    auto fold = [](int c) { return static_cast<signed char>(std::tolower(c)); };
+    for (int a = 0; a < 256; ++a) {
+        const std::string left(1, static_cast<char>(a));
+        for (int b = 0; b < 256; ++b) {
+            const std::string right(1, static_cast<char>(b));
+            ASSERT_EQ(Util::ciEqual(left, right), fold(a) == fold(b)) << a << " " << b;
+            ASSERT_EQ(Util::ciLess(left, right), fold(a) < fold(b)) << a << " " << b;
+        }
+        const uint64_t expected = 0x9e3779b9u + static_cast<uint64_t>(static_cast<int64_t>(fold(a)));
+        ASSERT_EQ(Util::ciHash(left), expected) << a;
+    }
 }

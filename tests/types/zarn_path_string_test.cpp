@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 
 #include "types/zarn_path_string.h"
 #include "types/zarn_wildcards.h"
@@ -132,4 +133,23 @@ TEST(WildcardMatchTest, MatchesQuestionMarksAndStars)
     };
     for (const auto& c : cases)
         EXPECT_EQ(matchWildcard(c.name, c.pattern), c.matches) << c.name << " ~ " << c.pattern;
+}
+
+// A pattern without wildcards is answered without the walk, and gets what the
+// walk would give, existing or not; separators that repeat still take the walk.
+TEST(WildcardExpansionTest, PathsWithoutWildcardsGiveWhatTheWalkGives)
+{
+    const char* const paths[] = {"",          "/",         ".",          "..",     "a",          "a/b/c.txt",
+                                 "/no/such/file.txt",      "/tmp",       "./x/../y", "a/",       "/a/b/",
+                                 "//lead",    "a//b",      "a///",       "name with blanks/f", "[x]/{y}"};
+    for (const char* text : paths)
+        EXPECT_EQ(expandWildcards(text), walkWildcardComponents(text)) << text;
+    std::mt19937 random(7);
+    const std::string pieces[] = {"/", "a", ".", "..", "b c", "//", "x.txt"};
+    for (int i = 0; i < 2000; ++i) {
+        std::string text;
+        for (int k = std::uniform_int_distribution<int>(0, 6)(random); k > 0; --k)
+            text += pieces[std::uniform_int_distribution<std::size_t>(0, std::size(pieces) - 1)(random)];
+        ASSERT_EQ(expandWildcards(text), walkWildcardComponents(text)) << text;
+    }
 }
