@@ -60,7 +60,7 @@ public:
                 return std::make_shared<ZarnRawString>(std::move(content));
             });
         if (c == 'P' && startsWith(text, at, "P\"("))
-            return raw([](std::string content) { return makePathString(std::move(content), "."); });
+            return raw([](std::string content) { return makePathString(std::move(content), {}); });
         if (c == 'P' && startsWith(text, at, "P\""))
             return shortPath();
         if (c == '-' || (c >= '0' && c <= '9'))
@@ -142,7 +142,7 @@ private:
         if (closing % 2 != 0)
             return nullptr;
         at = close + 1;
-        return makePathString(std::string(body), ".");
+        return makePathString(std::string(body), {});
     }
 
     // A 32-bit integer; a number out of range is an error on the general

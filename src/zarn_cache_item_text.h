@@ -12,10 +12,10 @@ namespace Zarn {
 // "name += value", "name ?= value" where the value is a quoted string, a raw
 // string, a path literal (short or parenthesised), an integer, or a flat list
 // "[]" / "[ v, v ]" of those. On success the assignment holds the name and the
-// value (relative paths based on "."), with every string final, exactly as the
-// build language's parser would give them after the short path rewrite; its
-// operator and flags are left to the caller. Any other text is false, and the
-// caller must take the general path: the reader never guesses.
+// value (relative paths without a base directory), with every string final,
+// exactly as the build language's parser would give them after the short path
+// rewrite; its operator and flags are left to the caller. Any other text is
+// false, and the caller must take the general path: the reader never guesses.
 bool readWrittenAssignmentText(std::string_view text, Assignment& assignment);
 
 }  // namespace Zarn

@@ -41,7 +41,7 @@ std::string describe(const Zarn::ZarnValuePtr& value)
 std::string general(const std::string& text)
 {
     try {
-        Zarn::Assignment parsed = parseAssignmentText(Zarn::rewriteShortPathLiterals(text), ".");
+        Zarn::Assignment parsed = parseAssignmentText(Zarn::rewriteShortPathLiterals(text), {});
         Zarn::markFinal(parsed.value);
         return parsed.name + " := " + describe(parsed.value);
     } catch (...) {
