@@ -6,9 +6,10 @@
 
 #include "types/zarn_path_string.h"
 #include "types/zarn_wildcards.h"
-#include "types_test_support.h"
+#include "test_support.h"
 
-using namespace TypesTestSupport;
+using namespace TestSupport;
+using namespace Zarn;
 namespace fs = std::filesystem;
 
 // A fresh tree under the temporary directory: p/src/{a.c,b.c,x.h}.
@@ -76,20 +77,6 @@ TEST_F(PathStringTest, FinalPathIsNotGlobbedOrExpanded)
     value->setFinal(true);
     EXPECT_EQ(resolvedTexts(value), Words{at("p/src/f*.c")});
     EXPECT_TRUE(isFinalText(*path("src/a.c")->resolve()));
-}
-
-TEST_F(PathStringTest, EqualityNamesTheSameExistingFileAndCopiesKeepTheBase)
-{
-    fs::create_directories(root / "a");
-    EXPECT_TRUE(path("a/../p", "")->equals(*path("p", "")));
-    EXPECT_FALSE(path("missing")->equals(*path("missing")));
-    EXPECT_TRUE(path("Some/Text")->equals(*str("some/text")));
-    EXPECT_FALSE(path("p")->equals(*num(1)));
-    // Copies and words keep the base directory.
-    auto value = path("a.c b.c");
-    EXPECT_EQ(static_cast<ZarnPathString&>(*value->clone()).getBaseDirectory(), root / "p");
-    EXPECT_EQ(static_cast<ZarnPathString&>(*Zarn::begin(ZarnValuePtr(value))->current()).getBaseDirectory(), root / "p");
-    EXPECT_EQ(value->typeName(), "ZarnString");
 }
 
 TEST(PathLiteralTest, LiteralsReadBackThroughTheShortPathRewrite)
