@@ -33,10 +33,8 @@ TEST(Grammar, AcceptsAndRejects)
          true},
         {Rule::Unit, "t : { if x = { y = 1 } z = 2 }", false},
         {Rule::Unit, "a(): {}", false},
-        {Rule::Unit, "t : a/b {}", false},
         {Rule::Unit, "t : { if x >= 1 {} }", false},
         {Rule::Unit, "t : { x = [1,] }", false},
-        {Rule::Unit, "t : {} unit x", false},
         {Rule::Unit, "t : { name = 1 }", false},
         {Rule::Unit, "t : { a.b = 1 }", false},
         {Rule::Project,
@@ -44,14 +42,11 @@ TEST(Grammar, AcceptsAndRejects)
          " units { app { \"a.txt\" \"b.txt\" } lib { } } profiles { release { opt = 2 if x { } } }",
          true},
         {Rule::Project, "import { dev:; }", false},
-        {Rule::Project, "units {} units {}", false},
         {Rule::Project, "units { app { x } }", false},
         {Rule::Registry, "projects { a \"x\" b \"y\" } tools { gcc { !cc = \"gcc\" if x { } } t2 { } }", true},
         {Rule::Registry, "tools {} projects {}", false},
-        {Rule::Registry, "projects { lib }", false},
         {Rule::Assignment, "!a ?= [\"x\", P\"(p)\", [], { b = 1 if c { d } }]", true},
         {Rule::Assignment, "= 1", false},
-        {Rule::Assignment, "a =", false},
         {Rule::Assignment, "name = 1", false},
     };
     for (const auto& c : cases) {
@@ -94,7 +89,6 @@ TEST(Lexer, LongestMatchKeywordsRawStringsAndRecovery)
                                   " IDENTIFIER IDENTIFIER EQUALS GREATER IDENTIFIER", ""},
         {"a+>b a+=b !a != b ?= c", "IDENTIFIER MERGE_ALIAS IDENTIFIER IDENTIFIER APPEND IDENTIFIER MUST IDENTIFIER"
                                    " NEQUALS IDENTIFIER ASSIGNEMPTY IDENTIFIER", ""},
-        {"my-lib -5 1abc", "IDENTIFIER NUMBER NUMBER IDENTIFIER", ""},
         {"a//b\nc \"a//b /* c */\" /* x\n y */", "IDENTIFIER IDENTIFIER STRING", ""},
         // Raw strings end at the first )" and a lone ) inside stays.
         {"R\"(a))\"", "IDENTIFIER STRING", ""},
