@@ -33,7 +33,6 @@ protected:
 TEST_F(LoadersTest, ParseUnitFileFailures)
 {
     app.projectRoot = sandbox.work();
-    fs::create_directories(sandbox.work() / "dir.txt");
     makeSocket(sandbox.work() / "socket.txt");
     sandbox.write("syntax.txt", "unit u\nt: {\n");
     sandbox.write("lexical.txt", "unit u\nt: { x = 1 - }\n");
