@@ -195,6 +195,11 @@ TEST_F(BuildCacheTest, UpToDateInputPassesItsIntermediateOnlyWhenItsFilesExist)
     recorded.inputs[0].intermediate.value = path(dir / "a.c.o");
     // b.o does not exist: b.c is built from source, a.c passes its object.
     EXPECT_EQ(builtSources(lookup()), "a.c.o b.c");
+    // Once the record does not hold the plan, no input counts as up to date,
+    // whatever the plan said.
+    builder.plan.recipes[0].inputs[0].upToDate = true;
+    recordFromFile({set("cmdline", str("other"))});
+    EXPECT_EQ(builtSources(lookup()), "a.c b.c");
 }
 
 // A fingerprint tells the name from the value, so that only equal inputs

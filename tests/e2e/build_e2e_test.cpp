@@ -76,6 +76,10 @@ TEST(BuildE2e, TwoTargetsAcrossRunsReuseUnchangedWork)
     EXPECT_EQ(unopened.status, 1);
     EXPECT_TRUE(contains(unopened.out, "Unable to open outputs file 'missing/outs.txt' for writing.\n")) << unopened.out;
     EXPECT_TRUE(contains(box.read(".zarn_cache"), "demo::gen"));
+    // Nor one whose writing fails after it was opened.
+    const auto unwritten = box.run({"-o", "/dev/full", "gen"});
+    EXPECT_EQ(unwritten.status, 1);
+    EXPECT_EQ(lines(unwritten.out).back(), "Unable to write outputs file '/dev/full'.") << unwritten.out;
 }
 
 TEST(BuildE2e, FailedRecipeEndsTheRunAndItsRecordIsNotReused)
