@@ -1,6 +1,8 @@
 # End-to-end tests: one test binary that runs the built zarn program in
 # temporary directories with a temporary HOME.
 file(GLOB zarn_e2e_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*.cpp)
+# The fake toolchains serve end-to-end tests as well.
+list(APPEND zarn_e2e_sources ${CMAKE_SOURCE_DIR}/tests/tools/fake_toolchain.cpp)
 if(TARGET zarn AND zarn_e2e_sources)
   add_executable(zarn_e2e_tests ${zarn_e2e_sources})
   target_compile_options(zarn_e2e_tests PRIVATE ${ZARN_WARNINGS})

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages zarn needs, when any is missing. Idempotent.
 set -euo pipefail
-PACKAGES=(cmake g++ make ninja-build libgtest-dev libgmock-dev libfmt-dev libantlr4-runtime-dev antlr4 hyperfine)
+PACKAGES=(cmake g++ make ninja-build libgtest-dev libgmock-dev libfmt-dev libantlr4-runtime-dev antlr4 hyperfine distcc)
 missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

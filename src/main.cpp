@@ -2,6 +2,9 @@
 // exit status.
 #include <exception>
 
+#include "tools/zarn_c3_toolchain.h"
+#include "tools/zarn_default_toolchains.h"
+#include "tools/zarn_gnu_matcher.h"
 #include "types/zarn_exceptions.h"
 #include "types/zarn_log.h"
 #include "zarn_app.h"
@@ -9,10 +12,11 @@
 
 int main(int argc, char* argv[])
 {
-    Zarn::initProgramStatics();
+    Zarn::initProgramStatics({Zarn::initC3ToolTables, Zarn::initGnuToolTables});
     std::set_terminate(terminateHandler);
     try {
         ZarnApplication application;
+        application.findDefaultToolchains = [] { return Zarn::createDefaultGnuTools(Zarn::defaultToolchainRoots()); };
         application.parseCommandLine(argc, argv);
         return application.run();
     } catch (const Zarn::ZarnException& error) {

@@ -26,7 +26,7 @@ int ZarnApplication::run()
     }
     LoadRegistry();
     if (findCompilersFlag) {
-        logMessage(LogLevel::Info, "No toolchains were searched: compiler discovery is not available yet.\n");
+        FindCompilers();
         return 0;
     }
     FindProjectRoot();

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -105,6 +106,9 @@ public:
     void LoadProjectTreeUnits(const Zarn::ProjectPtr& project);
     // Records the main project in the registry and rewrites the registry file.
     void RegisterProject();
+    // --find-compilers: enters the default toolchain definitions into the
+    // registry and rewrites the registry file.
+    void FindCompilers();
     // "default_basic" (type "command") and "default_no_tool" (type "no_tool").
     void CreateStaticTools();
     void RegisterProjectTools(const Zarn::ProjectPtr& project);
@@ -141,6 +145,9 @@ public:
     bool findCompilersFlag = false;
     bool versionFlag = false;
     std::string outputsFile;
+    // Returns the default toolchain definitions of the machine; set by the
+    // program's entry, so that the driver does not depend on the toolchains.
+    std::function<std::vector<std::shared_ptr<Zarn::ContextTemplate>>()> findDefaultToolchains;
     int exactMatchWeight = 2;
     int partialMatchWeight = 1;
     int noMatchWeight = 0;
@@ -155,6 +162,13 @@ private:
     int runBuildPhase();
     void dumpContexts() const;
 };
+
+// Enters each definition into the registry's tools under the text of its
+// "toolchain_name" assignment, which is left out of the stored definition; a
+// definition of the same name is replaced. Every definition is checked before
+// the registry changes.
+void storeToolDefinitions(ZarnRegistry& registry,
+                          const std::vector<std::shared_ptr<Zarn::ContextTemplate>>& definitions);
 
 // The name of the first entry of the project's units section, or "".
 std::string getFirstListedName(const Zarn::Project& project);

@@ -3,6 +3,8 @@
 #include <fstream>
 #include <memory>
 #include <stdexcept>
+#include <utility>
+#include <vector>
 
 #include "types/zarn_exceptions.h"
 #include "types/zarn_log.h"
@@ -50,6 +52,47 @@ void ZarnApplication::RegisterProject()
     if (!registry)
         throw Zarn::NotFoundException("registry", "");
     registry->addProject(mainProject);
+    registry->save();
+}
+
+void storeToolDefinitions(ZarnRegistry& registry,
+                          const std::vector<std::shared_ptr<Zarn::ContextTemplate>>& definitions)
+{
+    std::vector<std::pair<std::string, std::shared_ptr<Zarn::ContextTemplate>>> named;
+    for (const auto& definition : definitions) {
+        if (!definition)
+            throw Zarn::ZarnException("Build tool context is null.");
+        std::vector<Zarn::Assignment> kept;
+        const Zarn::Assignment* name = nullptr;
+        for (const auto& assignment : definition->assignments) {
+            if (!Util::ciEqual(assignment.name, "toolchain_name")) {
+                kept.push_back(assignment);
+                continue;
+            }
+            if (name)
+                throw Zarn::ZarnException("Build tool context has multiple 'name' assignments.");
+            name = &assignment;
+        }
+        if (!name)
+            throw Zarn::NotFoundException("variable", "toolchain_name");
+        if (!name->value)
+            throw Zarn::NotFoundException("value of variable", "toolchain_name");
+        named.emplace_back(name->value->toString(), std::make_shared<Zarn::ContextTemplate>(std::move(kept)));
+    }
+    for (auto& [name, definition] : named)
+        registry.tools[name] = std::move(definition);
+}
+
+void ZarnApplication::FindCompilers()
+{
+    // Without a usable registry nothing found could be kept: say so before
+    // searching.
+    configDirectory();
+    if (!registry)
+        throw Zarn::NotFoundException("registry", "");
+    if (!findDefaultToolchains)
+        throw Zarn::ZarnException("Compiler discovery is not available in this program.");
+    storeToolDefinitions(*registry, findDefaultToolchains());
     registry->save();
 }
 

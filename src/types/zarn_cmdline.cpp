@@ -1,10 +1,9 @@
 #include "types/zarn_cmdline.h"
 
 #include "types/zarn_list.h"
+#include "types/zarn_path_string.h"
 
 namespace Zarn {
-
-namespace {
 
 // Inside double quotes the shell still expands $ and `, and \ and " end or
 // change the quoting.
@@ -19,6 +18,8 @@ std::string escapeForDoubleQuotes(const std::string& text)
     }
     return escaped;
 }
+
+namespace {
 
 // The variable's value, or null when the name is missing or has no value.
 ZarnValuePtr findValue(const VariableMap& variables, const std::string& name)
@@ -83,6 +84,34 @@ std::string getVariableJoined(const VariableMap& variables, const std::string& n
     if (!value)
         return {};
     return renderArgumentFlattened(value, prefix, quote);
+}
+
+namespace {
+
+std::string renderWords(const ZarnValuePtr& value, const std::string& prefix, bool quote)
+{
+    if (!value)
+        return {};
+    if (const auto* list = dynamic_cast<const ZarnList*>(value.get())) {
+        std::string result;
+        for (const auto& member : list->getMembers())
+            result += renderWords(member, prefix, quote);
+        return result;
+    }
+    if (!dynamic_cast<const ZarnBaseString*>(value.get()) || dynamic_cast<const ZarnPathString*>(value.get()))
+        return renderArgument(value, prefix, quote);
+    std::string result;
+    for (auto it = begin(value), last = end(value); !it->equals(*last); it->next())
+        result += renderArgument(it->current(), prefix, quote);
+    return result;
+}
+
+}  // namespace
+
+std::string getCommandArguments(const VariableMap& variables, const std::string& name,
+                                const std::string& prefix, bool quote)
+{
+    return renderWords(findValue(variables, name), prefix, quote);
 }
 
 }  // namespace Zarn

@@ -11,6 +11,10 @@
 
 namespace Zarn {
 
+// The text with \ " $ and ` escaped, so that inside double quotes the shell
+// takes it literally.
+std::string escapeForDoubleQuotes(const std::string& text);
+
 // One argument. With quote set, a text that does not start with a double
 // quote is wrapped in quotes, and the characters the shell still interprets
 // inside them (\ " $ `) are escaped, so untrusted text such as a file name
@@ -31,5 +35,12 @@ std::string getVariableArguments(const VariableMap& variables, const std::string
 // argument.
 std::string getVariableJoined(const VariableMap& variables, const std::string& name,
                               const std::string& prefix, bool quote);
+
+// The arguments a variable gives on a tool's command line, the same whether
+// the variable holds its target's value or a build job's list of values: a
+// string gives its words, a path value stays one argument (a directory name
+// may hold blanks), a list gives what each member gives, at any depth.
+std::string getCommandArguments(const VariableMap& variables, const std::string& name,
+                                const std::string& prefix, bool quote);
 
 }  // namespace Zarn

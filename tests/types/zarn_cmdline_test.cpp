@@ -70,3 +70,29 @@ TEST(VariableArguments, WalkedAndJoinedForms)
         EXPECT_EQ(getVariableJoined(variables, c.name, c.prefix, c.quote), c.joined) << c.name;
     }
 }
+
+TEST(CommandArguments, TargetAndJobFormsGiveTheSameArguments)
+{
+    // A build job holds each variable as a list that the target's value was
+    // appended to; the arguments must not depend on that.
+    const struct { const char* name; ZarnValuePtr value; const char* prefix; bool quote; const char* expected; } cases[] = {
+        {"LINK_FLAGS", str("-a  -b"), "-Wl,", true, " -Wl,\"-a\" -Wl,\"-b\""},
+        {"C_DEFINES", str("A B=1"), "-D", false, " -DA -DB=1"},
+        {"LIB", list({str("-lm -lz"), makePathString("/o u/lib core.a", "")}), "", true,
+         " \"-lm\" \"-lz\" \"/o u/lib core.a\""},
+        {"LIB", makePathString("/o u/$x.a", ""), "", true, " \"/o u/\\$x.a\""},
+        {"V", list({list({str("a b"), num(3)}), raw("c")}), "", false, " a b 3 c"},
+        {"E", list({}), "", true, ""},
+        {"D", nullptr, "", true, ""},
+    };
+    for (const auto& c : cases) {
+        VariableMap target;
+        target.emplace(c.name, set(c.name, c.value));
+        Context job;
+        job.appendToLists({set(c.name, c.value)});
+        EXPECT_EQ(getCommandArguments(target, c.name, c.prefix, c.quote), c.expected) << c.name;
+        EXPECT_EQ(getCommandArguments(job.variables, c.name, c.prefix, c.quote), c.expected) << c.name;
+    }
+    EXPECT_EQ(getCommandArguments(VariableMap(), "missing", "", true), "");
+    EXPECT_EQ(escapeForDoubleQuotes("a\\\"$`b"), "a\\\\\\\"\\$\\`b");
+}

@@ -1,0 +1,73 @@
+#include "tools/zarn_default_toolchains.h"
+
+#include <set>
+
+#include "tools/zarn_compiler_search.h"
+#include "types/zarn_string.h"
+
+namespace fs = std::filesystem;
+
+namespace Zarn {
+
+namespace {
+
+bool isNameByte(unsigned char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
+}
+
+Assignment setText(const std::string& name, const std::string& text)
+{
+    return Assignment(name, makeString(text), Assignment::Set);
+}
+
+std::shared_ptr<ContextTemplate> definitionOf(const CompilerRecord& record)
+{
+    const std::string version = record.version.empty() ? "0" : record.version;
+    const std::string name = "default_gnu_" + sanitizeToolName(version) + "_" + sanitizeToolName(record.arch);
+    return std::make_shared<ContextTemplate>(std::vector<Assignment>{
+        setText("toolchain_name", name),
+        setText("tool_type", "gnu-gcc"),
+        setText("toolchain_version", version),
+        setText("prefix", record.prefix),
+        setText("arch", record.arch),
+        setText("os", record.os),
+        setText("abi", record.abi),
+        setText("toolchain_path", record.binDir.string()),
+    });
+}
+
+}  // namespace
+
+const std::vector<fs::path>& defaultToolchainRoots()
+{
+    static const std::vector<fs::path> roots = {"/usr/bin", "/usr/local/bin", "/opt/rh", "/opt"};
+    return roots;
+}
+
+std::string sanitizeToolName(const std::string& text)
+{
+    std::string result = text;
+    for (char& c : result) {
+        if (!isNameByte(static_cast<unsigned char>(c)))
+            c = '_';
+    }
+    return result.empty() ? "unknown" : result;
+}
+
+std::vector<std::shared_ptr<ContextTemplate>> createDefaultGnuTools(const std::vector<fs::path>& roots)
+{
+    const ToolchainRequest anyToolchain = makeToolchainRequest(KeySet{});
+    std::vector<std::shared_ptr<ContextTemplate>> definitions;
+    std::set<std::string> keys;
+    for (const auto& root : roots) {
+        for (const auto& record : findCompilers(anyToolchain, root)) {
+            const std::string key = canonicalPathText(record.binDir) + "|" + record.prefix + "|" + record.version;
+            if (keys.insert(key).second)
+                definitions.push_back(definitionOf(record));
+        }
+    }
+    return definitions;
+}
+
+}  // namespace Zarn

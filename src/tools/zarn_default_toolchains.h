@@ -1,0 +1,28 @@
+// The default "gnu-gcc" tool definitions: one per GNU toolchain found in the
+// usual places, for `--find-compilers`.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "types/zarn_context_types.h"
+
+namespace Zarn {
+
+// "/usr/bin", "/usr/local/bin", "/opt/rh", "/opt", in this order.
+const std::vector<std::filesystem::path>& defaultToolchainRoots();
+
+// The text with every byte that is not an ASCII letter, digit, "_" or "-"
+// replaced by "_"; "unknown" for an empty text.
+std::string sanitizeToolName(const std::string& text);
+
+// One definition per distinct toolchain below the roots (a bin directory
+// reached from two roots counts once), in the order found: toolchain_name
+// ("default_gnu_<version>_<arch>"), tool_type, toolchain_version ("0" when
+// unknown), prefix, arch, os, abi and toolchain_path (the compiler's
+// directory). Prints nothing, writes nothing.
+std::vector<std::shared_ptr<ContextTemplate>> createDefaultGnuTools(const std::vector<std::filesystem::path>& roots);
+
+}  // namespace Zarn

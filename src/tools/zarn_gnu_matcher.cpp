@@ -1,0 +1,218 @@
+#include "tools/zarn_gnu_matcher.h"
+
+#include "tools/zarn_gnu_toolchain.h"
+#include "types/value_matches_text.h"
+#include "zarn_tool_type_registry.h"
+
+namespace Zarn {
+
+namespace {
+
+SchemaEntry weighsFiveWhenExact(const char* name)
+{
+    return makeSchemaEntryWithWeights(name, VariableSpec{toolTablePlaceholder(), 0, 0, 5});
+}
+
+// The compile tools' schema, with the driver's own name and sources.
+VariableSchema compilerSchema(const char* driver, bool withCppFiles)
+{
+    std::vector<SchemaEntry> entries{makeSchemaEntry(driver), makeSchemaEntry("EXE"), makeSchemaEntry("C_FLAGS"),
+                                     makeSchemaEntry("C_FILES")};
+    if (withCppFiles)
+        entries.push_back(makeSchemaEntry("CPP_FILES"));
+    for (const char* name : {"C_DEFINES", "INCLUDE", "LIB"})
+        entries.push_back(makeSchemaEntry(name));
+    entries.push_back(weighsFiveWhenExact("OUTPUT_NAME"));
+    for (const char* name : {"OBJS", "LD_SCRIPT", "LIBPATH", "LINK_FLAGS"})
+        entries.push_back(makeSchemaEntry(name));
+    return makeVariableSchema(entries);
+}
+
+// The target's assignment of that name, or null.
+const Assignment* findAssignment(const Context& context, const std::string& name)
+{
+    auto found = context.variables.find(Util::CiString(name));
+    return found == context.variables.end() ? nullptr : &found->second;
+}
+
+}  // namespace
+
+const KeySet& gnuWantKeys()
+{
+    static const KeySet table = makeKeySet({makeKeyEntry("GNU"), makeKeyEntry("toolchain_path"),
+                                            makeKeyEntry("toolchain_version"), makeKeyEntry("toolchain_min_version"),
+                                            makeKeyEntry("arch"), makeKeyEntry("TOOLCHAIN_TRIPLET")});
+    return table;
+}
+
+const KeySet& gnuVariableKeys()
+{
+    static const KeySet table;
+    return table;
+}
+
+const KeySet& gccMatchSubjects()
+{
+    static const KeySet table = makeKeySet({makeKeyEntry("C_FILES"), makeKeyEntry("OBJS")});
+    return table;
+}
+
+const VariableSchema& gccVariableSchema()
+{
+    static const VariableSchema table = compilerSchema("GCC", false);
+    return table;
+}
+
+const KeySet& gppMatchSubjects()
+{
+    static const KeySet table = makeKeySet({makeKeyEntry("CPP_FILES"), makeKeyEntry("OBJS")});
+    return table;
+}
+
+const VariableSchema& gppVariableSchema()
+{
+    static const VariableSchema table = compilerSchema("GPP", true);
+    return table;
+}
+
+const KeySet& arMatchSubjects()
+{
+    static const KeySet table = makeKeySet({makeKeyEntry("OBJS")});
+    return table;
+}
+
+const VariableSchema& arVariableSchema()
+{
+    static const VariableSchema table =
+        makeVariableSchema({weighsFiveWhenExact("STATIC"), makeSchemaEntry("AR"), makeSchemaEntry("LIB"),
+                            weighsFiveWhenExact("OUTPUT_NAME"), makeSchemaEntry("OBJS")});
+    return table;
+}
+
+const KeySet& ldMatchSubjects()
+{
+    static const KeySet table = makeKeySet({makeKeyEntry("OBJS")});
+    return table;
+}
+
+const VariableSchema& ldVariableSchema()
+{
+    static const VariableSchema table = makeVariableSchema(
+        {makeSchemaEntry("LD"), makeSchemaEntry("SO"), makeSchemaEntry("KO"), makeSchemaEntry("SHARED"),
+         makeSchemaEntry("OBJS"), makeSchemaEntry("LIB"), makeSchemaEntry("LIBPATH"), makeSchemaEntry("LINK_FLAGS"),
+         makeSchemaEntry("LD_SCRIPT")});
+    return table;
+}
+
+const KeySet& objcopyMatchSubjects()
+{
+    static const KeySet table = makeKeySet({makeKeyEntry("INPUT")});
+    return table;
+}
+
+const VariableSchema& objcopyVariableSchema()
+{
+    static const VariableSchema table = makeVariableSchema({makeSchemaEntry("OBJCOPY"), makeSchemaEntry("INPUT"),
+                                                            makeSchemaEntry("OBJCOPY_FLAGS"),
+                                                            makeSchemaEntry("OUTPUT_NAME")});
+    return table;
+}
+
+void initGnuToolTables()
+{
+    gnuWantKeys();
+    gnuVariableKeys();
+    gccMatchSubjects();
+    gccVariableSchema();
+    gppMatchSubjects();
+    gppVariableSchema();
+    arMatchSubjects();
+    arVariableSchema();
+    ldMatchSubjects();
+    ldVariableSchema();
+    objcopyMatchSubjects();
+    objcopyVariableSchema();
+    registerToolFactory("gnu-gcc", "NULL", createGnuMatcher);
+}
+
+std::unique_ptr<Matcher> GNUMatcher::clone() const
+{
+    return std::make_unique<GNUMatcher>(*this);
+}
+
+namespace {
+
+// A wanted toolchain_version of "0" stands for any version.
+bool versionWanted(const ZarnValuePtr& wanted, const std::string& version)
+{
+    if (wanted && Util::ciEqual(wanted->toString(), "0"))
+        return true;
+    return valueMatchesText(wanted, version);
+}
+
+}  // namespace
+
+MatchResult GNUMatcher::match(const TargetContext& target) const
+{
+    const MatchResult noMatch;
+    const std::string arch = hasVariable(target, "ARCH") ? getString(target, "ARCH") : compiler.arch;
+    if (!arch.empty() && !Util::ciEqual(arch, compiler.arch))
+        return noMatch;
+    // A triplet declared without value asks for nothing.
+    if (const Assignment* triplet = findAssignment(target, "TOOLCHAIN_TRIPLET"); triplet && triplet->value) {
+        const std::string text = triplet->value->toString();
+        if (!text.empty() && !Util::ciEqual(text, compiler.prefix))
+            return noMatch;
+    }
+    if (hasVariable(target, "toolchain_version") &&
+        !valueMatchesText(getVariable(target, "toolchain_version"), compiler.version))
+        return noMatch;
+    if (hasVariable(target, "toolchain_min_version") &&
+        !versionSatisfies(compiler.version, getString(target, "toolchain_min_version")))
+        return noMatch;
+    if (auto wanted = wants.find(Util::CiString("toolchain_version"));
+        wanted != wants.end() && wanted->second.value && !versionWanted(wanted->second.value, compiler.version))
+        return noMatch;
+    if (auto wanted = wants.find(Util::CiString("toolchain_min_version"));
+        wanted != wants.end() && wanted->second.value &&
+        !versionSatisfies(compiler.version, wanted->second.value->toString()))
+        return noMatch;
+    MatchResult result;
+    for (const auto& tool : tools) {
+        result = tool->matchSubjects(target);
+        if (result.status == BuildPossible)
+            return result;
+    }
+    return result;
+}
+
+std::shared_ptr<Builder> GNUMatcher::createBuilder(const TargetContext& target)
+{
+    int32_t best = -1;
+    std::shared_ptr<Builder> chosen;
+    for (const auto& tool : tools) {
+        const MatchResult result = tool->matchSubjects(target);
+        if (result.status != BuildPossible)
+            continue;
+        uint32_t score = 0;
+        for (const auto& [name, spec] : tool->schema) {
+            const Assignment* assignment = findAssignment(target, name.str());
+            auto kind = result.kinds.find(name);
+            if (!assignment || assignment->flags == Assignment::OutputFlag || kind == result.kinds.end())
+                continue;
+            if (kind->second.kind == MatchKind::PartialMatch)
+                score += spec.partialMatchWeight;
+            else if (kind->second.kind == MatchKind::ExactMatch)
+                score += spec.exactMatchWeight;
+            else
+                score += spec.noMatchWeight;
+        }
+        if (static_cast<int32_t>(score) > best) {
+            best = static_cast<int32_t>(score);
+            chosen = tool;
+        }
+    }
+    return chosen;
+}
+
+}  // namespace Zarn

@@ -1,0 +1,43 @@
+#include "tools/zarn_gnu_tool.h"
+
+#include "types/zarn_cmdline.h"
+
+namespace Zarn {
+
+GNUTool::GNUTool(KeySet subjects, VariableSchema schema, const CompilerRecord& compiler,
+                 std::filesystem::path executable)
+    : CBuilder(std::move(subjects), std::move(schema)), compiler(compiler), executable(std::move(executable))
+{
+}
+
+std::string GNUTool::getName() const
+{
+    return executable.filename().string();
+}
+
+std::vector<Recipe> GNUTool::createRecipes(const Context& job)
+{
+    std::vector<Recipe> recipes = CBuilder::createRecipes(job);
+    if (!compiler.binDir.empty()) {
+        for (Recipe& recipe : recipes)
+            recipe.pathPrefixes.push_back(compiler.binDir);
+    }
+    return recipes;
+}
+
+std::string GNUTool::getToolIdentity(const Context&) const
+{
+    return compiler.arch + "-" + compiler.os + "-" + compiler.abi;
+}
+
+std::string GNUTool::quotedExecutable() const
+{
+    return shellQuoted(executable.string());
+}
+
+std::string shellQuoted(const std::string& text)
+{
+    return "\"" + escapeForDoubleQuotes(text) + "\"";
+}
+
+}  // namespace Zarn

@@ -1,0 +1,97 @@
+#include "tools/zarn_gnu_toolchain.h"
+
+#include <vector>
+
+#include "tools/zarn_compiler_search.h"
+#include "tools/zarn_gnu_compile_tools.h"
+#include "tools/zarn_gnu_link_tools.h"
+#include "tools/zarn_gnu_matcher.h"
+#include "types/zarn_exceptions.h"
+#include "types/zarn_log.h"
+
+namespace Zarn {
+
+namespace fs = std::filesystem;
+
+fs::path findGnuToolExecutable(const fs::path& binDir, const std::string& prefix, const std::string& name,
+                               const std::string& versionSuffix)
+{
+    std::vector<std::string> candidates;
+    if (!versionSuffix.empty()) {
+        candidates.push_back(prefix + "-" + name + versionSuffix);
+        candidates.push_back(name + versionSuffix);
+    }
+    for (const std::string& file : {prefix + "-" + name, prefix + "-" + name + ".exe", name, name + ".exe"})
+        candidates.push_back(file);
+    for (const std::string& file : candidates) {
+        fs::path candidate = binDir / file;
+        if (fs::exists(fs::status(candidate)))
+            return candidate;
+    }
+    return {};
+}
+
+namespace {
+
+// The first record, replaced only by a strictly newer one.
+const CompilerRecord* newestCompiler(const std::vector<CompilerRecord>& records)
+{
+    const CompilerRecord* chosen = nullptr;
+    for (const CompilerRecord& record : records) {
+        if (!chosen || chosen->binDir.empty() || compareVersions(record.version, chosen->version) == 1)
+            chosen = &record;
+    }
+    return chosen;
+}
+
+template <typename Tool>
+std::shared_ptr<Builder> makeTool(const KeySet& subjects, const VariableSchema& schema,
+                                  const CompilerRecord& compiler, fs::path executable)
+{
+    return std::make_shared<Tool>(subjects, schema, compiler, std::move(executable));
+}
+
+}  // namespace
+
+std::unique_ptr<Matcher> createGnuMatcher(Util::CiString name, KeySet wants, KeySet variables)
+{
+    auto matcher = std::make_unique<GNUMatcher>(std::move(name), gnuWantKeys(), gnuVariableKeys(), wants, variables);
+    const ToolchainRequest request = makeToolchainRequest(wants);
+    if (!request.toolchainPath || request.toolchainPath->empty())
+        throw ZarnException("GNUMatcher requires want variable 'toolchain_path'.");
+    const std::vector<CompilerRecord> records = findCompilers(request, *request.toolchainPath);
+    const CompilerRecord* chosen = newestCompiler(records);
+    if (!chosen)
+        throw ZarnException("Couldn't find GNU toolchain from provided 'wants' variables.");
+    matcher->compiler = *chosen;
+    logMessage(LogLevel::Debug, "Compiler at {} added.\n", request.toolchainPath->string());
+
+    const CompilerRecord& compiler = matcher->compiler;
+    const fs::path& binDir = compiler.binDir;
+    if (binDir.empty() || !fs::is_directory(fs::status(binDir)))
+        throw ZarnException("GNU binary directory not found: '" + binDir.string() + "'.");
+    // The compilers of the probed version; the probed file itself may be a
+    // wrapper (c99-gcc) and is never taken.
+    auto find = [&](const std::string& program, bool versioned) {
+        return findGnuToolExecutable(binDir, compiler.prefix, program, versioned ? compiler.versionSuffix : "");
+    };
+    auto required = [&](const std::string& program, bool versioned) {
+        fs::path found = find(program, versioned);
+        if (found.empty())
+            throw ZarnException("Required GNU tool missing: '" + (binDir / (compiler.prefix + "-" + program)).string() +
+                                "'.");
+        return found;
+    };
+    matcher->tools.push_back(makeTool<GNU_GCC>(gccMatchSubjects(), gccVariableSchema(), compiler, required("gcc", true)));
+    // Without g++ the toolchain still builds C.
+    if (fs::path gpp = find("g++", true); !gpp.empty())
+        matcher->tools.push_back(makeTool<GNU_GPP>(gppMatchSubjects(), gppVariableSchema(), compiler, gpp));
+    matcher->tools.push_back(makeTool<GNU_AR>(arMatchSubjects(), arVariableSchema(), compiler, required("ar", false)));
+    matcher->tools.push_back(makeTool<GNU_LD>(ldMatchSubjects(), ldVariableSchema(), compiler, required("ld", false)));
+    if (fs::path objcopy = find("objcopy", false); !objcopy.empty())
+        matcher->tools.push_back(
+            makeTool<GNU_OBJCOPY>(objcopyMatchSubjects(), objcopyVariableSchema(), compiler, objcopy));
+    return matcher;
+}
+
+}  // namespace Zarn
