@@ -81,7 +81,7 @@ TEST(CommandArguments, TargetAndJobFormsGiveTheSameArguments)
         {"LIB", list({str("-lm -lz"), makePathString("/o u/lib core.a", "")}), "", true,
          " \"-lm\" \"-lz\" \"/o u/lib core.a\""},
         {"LIB", makePathString("/o u/$x.a", ""), "", true, " \"/o u/\\$x.a\""},
-        {"V", list({list({str("a b"), num(3)}), raw("c")}), "", false, " a b 3 c"},
+        {"V", list({list({str("a b"), integer(3)}), raw("c")}), "", false, " a b 3 c"},
         {"E", list({}), "", true, ""},
         {"D", nullptr, "", true, ""},
     };
