@@ -57,15 +57,16 @@ const char* modeWord(const Context& job, C3OutputKind kind)
 // " -l name" per library, joined through nested lists and unquoted, so a
 // string of several names stays as written. A path value (a library a
 // dependency made) is quoted: its directory may hold anything.
-void appendLibraries(const ZarnValuePtr& value, std::string& command)
+std::string renderLibraries(const Context& job)
 {
-    if (const auto* list = dynamic_cast<const ZarnList*>(value.get())) {
-        for (const ZarnValuePtr& member : list->getMembers())
-            appendLibraries(member, command);
-        return;
+    if (!hasVariable(job, "LIB"))
+        return {};
+    std::string text;
+    for (const ZarnValuePtr& library : flattenValue(getVariable(job, "LIB"))) {
+        const bool isPath = dynamic_cast<const ZarnPathString*>(library.get()) != nullptr;
+        text += renderArgument(library, "-l ", isPath);
     }
-    const bool isPath = dynamic_cast<const ZarnPathString*>(value.get()) != nullptr;
-    command += renderArgument(value, "-l ", isPath);
+    return text;
 }
 
 }  // namespace
@@ -76,7 +77,8 @@ void validateC3Selectors(const Context& target)
     for (const char* name : {"EXE", "STATIC", "DLL", "SO"})
         selectors += hasVariable(target, name) ? 1 : 0;
     if (selectors > 1)
-        throw ZarnException("C3C received conflicting output selectors. Only one of EXE, STATIC, DLL, SO can be present.");
+        throw ZarnException(
+            "C3C received conflicting output selectors. Only one of EXE, STATIC, DLL, SO can be present.");
     if (hasVariable(target, testFilesVariable) &&
         (hasVariable(target, "STATIC") || hasVariable(target, "DLL") || hasVariable(target, "SO")))
         throw ZarnException("C3C compile-test cannot be combined with STATIC, DLL, or SO.");
@@ -188,8 +190,7 @@ std::vector<std::string> C3Builder::buildCommandLine(const std::string& name, co
     command += " -o \"" + escapeForDoubleQuotes(file) + "\"";
     command += getVariableJoined(job.variables, "LIB_PATH", "-L ", true);
     command += getVariableJoined(job.variables, "LIBPATH", "-L ", true);
-    if (hasVariable(job, "LIB"))
-        appendLibraries(getVariable(job, "LIB"), command);
+    command += renderLibraries(job);
     command += getCommandArguments(job.variables, "LINK_FLAGS", "-z ", true);
     command += modeWord(job, kind);
     for (const char* sources : {"C3_FILES", "C3C_FILES", testFilesVariable})

@@ -64,7 +64,8 @@ TEST(C3E2e, LibraryAndProgramBuildOnceUnderARootWithBlanks)
     const auto builds = FakeC3c::buildCalls(compiler);
     ASSERT_EQ(builds.size(), 2u);
     EXPECT_EQ(builds[0].cwd, (out / "core").string());
-    EXPECT_EQ(builds[0].args, (std::vector<std::string>{"-o", "core.a", "static-lib", (root / "src/core.c3").string()}));
+    EXPECT_EQ(builds[0].args,
+              (std::vector<std::string>{"-o", "core.a", "static-lib", (root / "src/core.c3").string()}));
     EXPECT_EQ(builds[1].cwd, (out / "app").string());
     EXPECT_EQ(builds[1].args,
               (std::vector<std::string>{"-o", "app", "-l", library.string(), "compile", (root / "main.c3").string()}));
@@ -105,7 +106,8 @@ tested: { DLL  C3_FILES = P"(a.c3)"  C3_TEST_FILES = P"(t.c3)" }
     box.write("a.c3", "");
     box.write("t.c3", "");
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {"both", "Error: C3C received conflicting output selectors. Only one of EXE, STATIC, DLL, SO can be present.\n"},
+        {"both",
+         "Error: C3C received conflicting output selectors. Only one of EXE, STATIC, DLL, SO can be present.\n"},
         {"tested", "Error: C3C compile-test cannot be combined with STATIC, DLL, or SO.\n"},
     };
     for (const auto& [target, error] : cases) {

@@ -152,10 +152,6 @@ TEST(DistccE2e, BuildsALibraryThroughALocalServer)
     }
     EXPECT_EQ(count(serverLog, "COMPILE_OK"), 2u) << serverLog;
     EXPECT_EQ(count(serverLog, "half.c"), count(serverLog, "twice.c")) << serverLog;
-    // The workers of the stopped server close the socket as they end.
-    for (int i = 0; i < 100 && accepts(port); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_FALSE(accepts(port));
 }
 
 }  // namespace

@@ -87,7 +87,8 @@ TEST(C3CompilerSearch, ProbeTakesOnlyCompilersThatAnswer)
     EXPECT_FALSE(Zarn::probeC3Compiler(dir / "good"));
     EXPECT_FALSE(Zarn::probeC3Compiler(dir / "missing/c3c"));
     captureLog(8, [&] {
-        EXPECT_FALSE(Zarn::probeC3Compiler(FakeC3c::write(dir / "hanging/c3c", hanging), std::chrono::milliseconds(300)));
+        const fs::path hangs = FakeC3c::write(dir / "hanging/c3c", hanging);
+        EXPECT_FALSE(Zarn::probeC3Compiler(hangs, std::chrono::milliseconds(300)));
     });
 }
 

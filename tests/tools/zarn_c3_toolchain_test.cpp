@@ -42,10 +42,8 @@ TEST(C3Toolchain, FactoryFailsWithoutPathOrCompiler)
     EXPECT_EQ(errorOf([] { makeMatcher({}); }), noPath);
     EXPECT_EQ(errorOf([] { makeMatcher({set("toolchain_path", str(""))}); }), noPath);
     EXPECT_EQ(errorOf([&] { makeMatcher({set("toolchain_path", str((dir / "empty").string()))}); }), none);
-    EXPECT_EQ(errorOf([&] {
-                  makeMatcher({set("toolchain_path", str((dir / "tc").string())), set("toolchain_version", str("0.7"))});
-              }),
-              none);
+    const auto tooOld = set("toolchain_version", str("0.7"));
+    EXPECT_EQ(errorOf([&] { makeMatcher({set("toolchain_path", str((dir / "tc").string())), tooOld}); }), none);
 }
 
 TEST(C3Toolchain, FactoryKeepsTheNewestCompilerInOneSharedBuilder)
