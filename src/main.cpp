@@ -8,12 +8,13 @@
 #include "types/zarn_exceptions.h"
 #include "types/zarn_log.h"
 #include "zarn_app.h"
+#include "zarn_large_stack.h"
 #include "zarn_tool_type_registry.h"
 
-int main(int argc, char* argv[])
+namespace {
+
+int runApplication(int argc, char* argv[])
 {
-    Zarn::initProgramStatics({Zarn::initC3ToolTables, Zarn::initGnuToolTables});
-    std::set_terminate(terminateHandler);
     try {
         ZarnApplication application;
         application.findDefaultToolchains = [] { return Zarn::createDefaultGnuTools(Zarn::defaultToolchainRoots()); };
@@ -28,4 +29,15 @@ int main(int argc, char* argv[])
         terminateHandler();
     }
     return 1;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    Zarn::initProgramStatics({Zarn::initC3ToolTables, Zarn::initGnuToolTables});
+    std::set_terminate(terminateHandler);
+    // Deep input recurses deeply; the application and all it holds live and
+    // die on the large stack.
+    return Zarn::runWithStack(Zarn::programStackSize, [&] { return runApplication(argc, argv); });
 }

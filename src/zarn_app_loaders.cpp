@@ -5,6 +5,7 @@
 #include <string>
 
 #include "loader/input_text.h"
+#include "loader/syntax_errors.h"
 #include "loader/visit_result.h"
 #include "loader/zarn_visitor_impl.h"
 #include "parser/CommonLexer.h"
@@ -67,13 +68,15 @@ std::shared_ptr<Zarn::Unit> ZarnApplication::ParseUnitFile(const fs::path& file)
 
     antlr4::ANTLRInputStream input;
     Zarn::loadInputText(input, text, resolved.string());
-    // The runtime's console listeners stay: lexical errors are only shown,
-    // syntax errors are shown and counted.
+    // The runtime's console listeners stay and show every error; a lexical
+    // error (a dropped character) fails the load just as a syntax error does.
     CommonLexer lexer(&input);
+    ZarnErrorCounter lexicalErrors("", true);
+    lexer.addErrorListener(&lexicalErrors);
     antlr4::CommonTokenStream tokens(&lexer);
     ZarnTopParser parser(&tokens);
     auto* tree = parser.unitFile();
-    if (parser.getNumberOfSyntaxErrors() != 0)
+    if (parser.getNumberOfSyntaxErrors() != 0 || lexicalErrors.errors != 0)
         throw Zarn::ZarnException(resolved.string() + " Parsing failed due to syntax errors.");
     if (tree == nullptr || tree->zarnUnit() == nullptr)
         throw Zarn::ZarnException("Unable to parse unit file.");

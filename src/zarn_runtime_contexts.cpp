@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "loader/assignment_text.h"
+#include "types/nesting_limit.h"
 #include "types/zarn_exceptions.h"
 #include "types/zarn_log.h"
 #include "types/zarn_value_types.h"
@@ -22,6 +23,11 @@ std::vector<Assignment> builtinVariables(const fs::path& projectRoot, std::time_
     auto add = [&](const char* name, std::string text, Assignment::AssignType type) {
         result.emplace_back(name, makeString(std::move(text)), type);
     };
+    // A directory's name is taken as it is, never expanded ("#1", "${x}").
+    auto addPath = [&](const char* name, const fs::path& path, Assignment::AssignType type) {
+        add(name, path.string(), type);
+        markFinal(result.back().value);
+    };
     std::error_code error;
     // A drive root only exists on the one family; the test is relative on purpose.
     if (fs::exists("C:\\", error))
@@ -33,9 +39,9 @@ std::vector<Assignment> builtinVariables(const fs::path& projectRoot, std::time_
     add("year", std::to_string(local.tm_year + 1900), Assignment::SetIfUnset);
     add("month", std::to_string(local.tm_mon + 1), Assignment::SetIfUnset);
     add("day", std::to_string(local.tm_mday), Assignment::SetIfUnset);
-    add("project_root", projectRoot.string(), Assignment::Set);
+    addPath("project_root", projectRoot, Assignment::Set);
     add("output_def_dir", "out", Assignment::Set);
-    add("cwd", fs::current_path().string(), Assignment::SetIfUnset);
+    addPath("cwd", fs::current_path(), Assignment::SetIfUnset);
     return result;
 }
 
@@ -111,6 +117,9 @@ void ZarnApplication::ResolveProjectImports(const Zarn::ProjectPtr& project, std
             text += file.string() + " -> ";
         throw Zarn::ZarnException("Import cycle: " + text + self.string());
     }
+    if (chain.size() > Zarn::maxImportDepth)
+        Zarn::throwNestingLimit("Imports are nested deeper than " + std::to_string(Zarn::maxImportDepth) +
+                                " projects, at project file '" + self.string() + "'.");
     chain.push_back(self);
 
     project->importedProjects.clear();
@@ -203,8 +212,9 @@ Zarn::Context ZarnApplication::CreateImplicitContextForProject(const Zarn::Proje
         throw ZARN_INTERNAL_ERROR();
     Zarn::Context context;
     context.addAssignments(globalContext);
-    context.addAssignment(
-        Assignment("project_root", Zarn::makeString(project->file.parent_path().string()), Assignment::Set), 0);
+    Zarn::ZarnValuePtr root = Zarn::makeString(project->file.parent_path().string());
+    Zarn::markFinal(root);
+    context.addAssignment(Assignment("project_root", root, Assignment::Set), 0);
     auto defaultProfile = project->profiles.find("default");
     if (defaultProfile != project->profiles.end())
         Zarn::addProfileTo(context, defaultProfile->second);

@@ -8,9 +8,11 @@
 #include <utility>
 #include <variant>
 
+#include "types/nesting_limit.h"
 #include "types/zarn_dependency_list.h"
 #include "types/zarn_exceptions.h"
 #include "types/zarn_log.h"
+#include "types/zarn_value_types.h"
 #include "zarn_app.h"
 #include "zarn_build_cache.h"
 #include "zarn_build_jobs.h"
@@ -116,6 +118,31 @@ std::string literalOf(const ZarnValuePtr& value)
     return value ? value->toLiteral() : std::string();
 }
 
+// A tool's outputs are texts it made from resolved values and file names:
+// expanding them again in a dependent would expand the directories in them
+// ("#12", "${x}"). Raw strings keep their meaning: expanded where inserted.
+void markToolTextsFinal(const ZarnValuePtr& value)
+{
+    if (auto* string = dynamic_cast<ZarnString*>(value.get())) {
+        string->setFinal(true);
+    } else if (const auto* list = dynamic_cast<const ZarnList*>(value.get())) {
+        for (const ZarnValuePtr& member : list->getMembers())
+            markToolTextsFinal(member);
+    } else if (const auto* block = dynamic_cast<const ZarnContext*>(value.get())) {
+        if (block->getContext())
+            for (const auto& entry : block->getContext()->variables)
+                markToolTextsFinal(entry.second.value);
+    }
+}
+
+// Values handed from target to target may nest one level more per target;
+// past the limit the chain stops, naming where.
+void checkValueDepth(const ZarnValuePtr& value, const std::string& what)
+{
+    if (value && valueDepth(*value) > maxValueDepth)
+        throwNestingLimit(what + " is nested deeper than " + std::to_string(maxValueDepth) + " levels.");
+}
+
 }  // namespace
 
 }  // namespace Zarn
@@ -128,6 +155,9 @@ Context ZarnApplication::buildTarget(const QualifiedTargetName& requestedName,
     const std::string targetName = requestedName.toString();
     if (visiting.names.count(targetName) != 0)
         throw LoopFoundException(targetName, visiting.path, {visiting.path.begin(), visiting.path.end()});
+    if (visiting.names.size() >= maxDependencyDepth)
+        throwNestingLimit("Dependencies are nested deeper than " + std::to_string(maxDependencyDepth) +
+                          " targets, at target '" + displayNameOf(requestedName) + "'.");
     VisitEntry entry(visiting, targetName);
 
     const std::string displayName = displayNameOf(requestedName);
@@ -186,6 +216,8 @@ Context ZarnApplication::buildTarget(const QualifiedTargetName& requestedName,
             values.push_back(dependency.sourceValue);
         for (const Identifier& parameter : dependency.parameters)
             values.push_back(target->lookup(parameter));
+        for (const ZarnValuePtr& value : values)
+            checkValueDepth(value, "A parameter value of a dependency of target '" + displayName + "'");
         QualifiedTargetName dependencyName = *reference;
         if (dependencyName.project.empty())
             dependencyName.project = name.project;
@@ -236,6 +268,8 @@ Context ZarnApplication::buildTarget(const QualifiedTargetName& requestedName,
     } else {
         runBuildJobs(*builder, {target}, displayName, result);
     }
+    for (const auto& entry : result.variables)
+        markToolTextsFinal(entry.second.value);
 
     for (const auto& [variable, assignment] : target->variables) {
         if (!isOutputVariable(assignment))
@@ -248,6 +282,9 @@ Context ZarnApplication::buildTarget(const QualifiedTargetName& requestedName,
         const auto type = chosen.type == Assignment::Append ? Assignment::Set : chosen.type;
         result.addAssignment(detachedCopy(chosen, type), 0);
     }
+
+    for (const auto& [variable, assignment] : result.variables)
+        checkValueDepth(assignment.value, "Output '" + variable.str() + "' of target '" + displayName + "'");
 
     logMessage(LogLevel::Verbose, "Output context:\n");
     result.print(LogLevel::Verbose);

@@ -20,16 +20,19 @@ Zarn::Assignment parseAssignmentText(std::string_view text, const std::filesyste
 {
     antlr4::ANTLRInputStream input;
     Zarn::loadInputText(input, text, "assignment");
-    // The lexer keeps the console listener: stray characters are reported and
-    // dropped, and do not fail the parse.
+    // The lexer keeps the console listener, which shows a stray character;
+    // the whole text is lexed first, so one anywhere fails the parse.
     CommonLexer lexer(&input);
+    ZarnErrorCounter lexicalErrors("assignment", true);
+    lexer.addErrorListener(&lexicalErrors);
     antlr4::CommonTokenStream tokens(&lexer);
+    tokens.fill();
     ZarnTopParser parser(&tokens);
     ZarnErrorCounter counter("assignment", true);
     replaceErrorListeners(parser, counter);
 
     ZarnTopParser::AssignmentContext* tree = parser.assignment();
-    if (parser.getNumberOfSyntaxErrors() > 0 || counter.errors > 0)
+    if (parser.getNumberOfSyntaxErrors() > 0 || counter.errors > 0 || lexicalErrors.errors > 0)
         throw std::runtime_error("Parsing assignment failed due to syntax errors.");
 
     ZarnVisitorImpl visitor(baseDirectory, SourceKind::Unit);

@@ -10,7 +10,8 @@
 
 // Parses the first assignment of the text; whatever follows it is ignored.
 // Relative path literals are joined to baseDirectory; a bare reference value
-// (x = y.z) becomes the string "y.z". A syntax error throws std::runtime_error
+// (x = y.z) becomes the string "y.z". A syntax or lexical error anywhere in
+// the text throws std::runtime_error
 // "Parsing assignment failed due to syntax errors."; errors of the visit (the
 // "!" modifier, numbers out of range) pass through; text that is not UTF-8
 // throws Zarn::ZarnException naming "assignment".

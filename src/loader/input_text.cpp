@@ -47,6 +47,26 @@ void checkNesting(antlr4::ANTLRInputStream& input, const std::string& sourceName
     input.reset();
 }
 
+// A NUL byte would end the text wherever it is handed on as a C string (a
+// recipe's command line), so the text is refused, naming where it is.
+void rejectNulBytes(std::string_view text, const std::string& sourceName)
+{
+    const std::size_t at = text.find('\0');
+    if (at == std::string_view::npos)
+        return;
+    std::size_t line = 1, column = 1;
+    for (std::size_t i = 0; i < at; ++i) {
+        if (text[i] == '\n') {
+            ++line;
+            column = 1;
+        } else if (!isContinuation(static_cast<unsigned char>(text[i]))) {
+            ++column;
+        }
+    }
+    throw ZarnException("Unable to read " + sourceName + ": a NUL byte at line " + std::to_string(line) +
+                        ", column " + std::to_string(column) + ".");
+}
+
 }  // namespace
 
 bool isValidUtf8(std::string_view text)
@@ -94,6 +114,7 @@ bool isValidUtf8(std::string_view text)
 
 void loadInputText(antlr4::ANTLRInputStream& input, std::string_view text, const std::string& sourceName)
 {
+    rejectNulBytes(text, sourceName);
     if (!isValidUtf8(text))
         throwNotUtf8(sourceName);
     try {

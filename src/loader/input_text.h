@@ -20,7 +20,9 @@ constexpr std::size_t maxNestingDepth = 256;
 bool isValidUtf8(std::string_view text);
 
 // Replaces the stream's content with the text (a leading UTF-8 byte-order
-// mark is skipped). Text that is not valid UTF-8 throws ZarnException
+// mark is skipped). A NUL byte throws ZarnException "Unable to read
+// <sourceName>: a NUL byte at line L, column C." (both counted from 1, the
+// column in characters). Text that is not valid UTF-8 throws ZarnException
 // "Unable to read <sourceName>: the text is not valid UTF-8." (the check is
 // ours because the runtime throws for some bad bytes and silently drops a
 // bad tail); text nested deeper than maxNestingDepth throws ZarnException

@@ -145,9 +145,14 @@ antlrcpp::Any ZarnVisitorImpl::visitValueNode(ZarnTopParser::ValueNodeContext* c
         std::string text = literalContent(nodeText(ctx->PATH_STRING()));
         if (sourceKind == SourceKind::Project) {
             std::filesystem::path path(text);
-            if (!path.has_root_directory())
-                path = baseDirectory / path;
-            return makeResult(Zarn::makeString(path.string()));
+            if (path.has_root_directory())
+                return makeResult(Zarn::makeString(path.string()));
+            // Only the written part expands; the project's directory is taken as it is.
+            const std::string directory = (baseDirectory / "").string();
+            auto value = std::make_shared<Zarn::ZarnString>((baseDirectory / path).string());
+            if (value->toString().compare(0, directory.size(), directory) == 0)
+                value->setVerbatimPrefix(directory.size());
+            return makeResult(Zarn::ZarnValuePtr(std::move(value)));
         }
         return makeResult(Zarn::makePathString(std::move(text), baseDirectory));
     }

@@ -1,3 +1,4 @@
+#include "types/nesting_limit.h"
 #include "types/zarn_context_types.h"
 #include "types/zarn_exceptions.h"
 #include "types/zarn_log.h"
@@ -15,6 +16,8 @@ bool testHolds(const ZarnValuePtr& operand)
     try {
         resolveValue(operand);
         return true;
+    } catch (const NestingLimitError&) {
+        throw;
     } catch (...) {
         return false;
     }

@@ -1,5 +1,6 @@
 #include "types/zarn_context_types.h"
 
+#include "types/nesting_limit.h"
 #include "types/zarn_exceptions.h"
 #include "types/zarn_log.h"
 #include "types/zarn_value_types.h"
@@ -7,6 +8,9 @@
 namespace Zarn {
 
 namespace {
+
+// Variables being resolved on this thread, one inside the other.
+thread_local unsigned referenceDepth = 0;
 
 void bindTo(const ZarnValuePtr& value, Resolver* resolver)
 {
@@ -17,6 +21,19 @@ void bindTo(const ZarnValuePtr& value, Resolver* resolver)
 ZarnValuePtr cloneDeep(const ZarnValuePtr& value)
 {
     return value ? value->deepClone() : nullptr;
+}
+
+// The value that an append may change in place: a copy when someone else
+// holds it too (a variable that referred to it, a context copied from this
+// one), so that the append never shows through another variable.
+ZarnValuePtr& ownedForAppend(ZarnValuePtr& value)
+{
+    bool shared = value.use_count() > 1;
+    if (const auto* context = dynamic_cast<const ZarnContext*>(value.get()))
+        shared = shared || context->getContext().use_count() > 1;
+    if (shared)
+        value = value->deepClone();
+    return value;
 }
 
 // A copy of the condition whose operands are deep clones bound to the context.
@@ -132,7 +149,7 @@ void Context::addAssignment(const Assignment& assignment, uint32_t mode)
         if (!stored.value)
             stored.value = assignment.value;
         else if (assignment.value)
-            stored.value->append(*assignment.value);
+            ownedForAppend(stored.value)->append(*assignment.value);
         break;
     case Assignment::SetIfUnset:
         if (stored.value)
@@ -236,6 +253,11 @@ ZarnValuePtr resolveAssignment(Assignment& assignment)
         throw ZarnException("Reference cycle at variable '" + assignment.name + "'.");
     ZarnValuePtr result;
     {
+        // Every chain of references passes here once per variable.
+        NestingLevel level(referenceDepth, maxReferenceDepth, [&] {
+            return "References are nested deeper than " + std::to_string(maxReferenceDepth) +
+                   " variables, at variable '" + assignment.name + "'.";
+        });
         ResolvingGuard guard(assignment);
         result = resolveValue(assignment.value);
     }

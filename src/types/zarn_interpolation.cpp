@@ -1,10 +1,12 @@
 #include "types/zarn_interpolation.h"
 
+#include <algorithm>
 #include <cctype>
 #include <stdexcept>
 
 #include <fmt/format.h>
 
+#include "types/nesting_limit.h"
 #include "types/zarn_list.h"
 #include "types/zarn_log.h"
 
@@ -208,6 +210,8 @@ std::string expandReferences(const ZarnString& string, const std::string& text, 
         try {
             value = lookupReference(string, identifier, name);
             found = true;
+        } catch (const NestingLimitError&) {
+            throw;
         } catch (...) {
             // Any failure of the lookup, the referred variable's own
             // resolution included, leaves an empty text.
@@ -266,7 +270,10 @@ ZarnValuePtr ZarnString::resolve()
 ZarnValuePtr ZarnString::expand()
 {
     ExpansionState state;
-    ZarnValuePtr expanded = expandValue(*this, state.shield(text), state, 1);
+    const std::size_t verbatim = std::min(verbatimPrefix, text.size());
+    std::string work = verbatim > 0 ? state.protect(text.substr(0, verbatim)) : std::string();
+    work += state.shield(text.substr(verbatim));
+    ZarnValuePtr expanded = expandValue(*this, work, state, 1);
 
     ZarnValuePtr result;
     if (const auto* list = dynamic_cast<const ZarnList*>(expanded.get())) {

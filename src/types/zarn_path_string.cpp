@@ -69,11 +69,13 @@ ZarnValuePtr ZarnPathString::resolve()
     }
 
     std::vector<fs::path> outcomes;
+    bool unmatched = false;
     for (const auto& expandedText : texts) {
         fs::path path(expandedText);
         if (!path.has_root_directory())
             path = baseDirectory / path;
         std::vector<fs::path> matches = expandWildcards(path);
+        unmatched = unmatched || matches.empty();
         if (matches.empty())
             outcomes.push_back(path);
         else
@@ -81,7 +83,10 @@ ZarnValuePtr ZarnPathString::resolve()
     }
 
     if (outcomes.size() == 1) {
+        // The whole path now: its directories are never expanded again. A
+        // pattern that matched nothing may match later.
         text = outcomes.front().string();
+        final = !unmatched;
         return resolvedPath(outcomes.front());
     }
     // The own text stays the pattern, which a later resolution expands again.

@@ -178,8 +178,11 @@ std::string ZarnString::getText() const
 
 ZarnValuePtr ZarnString::createFromString(std::string newText) const
 {
+    const bool samePrefix = verbatimPrefix > 0 && newText.compare(0, verbatimPrefix, text, 0, verbatimPrefix) == 0;
     auto result = std::make_shared<ZarnString>(std::move(newText));
     result->final = final;
+    if (samePrefix)
+        result->verbatimPrefix = verbatimPrefix;
     return result;
 }
 

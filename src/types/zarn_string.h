@@ -82,9 +82,18 @@ public:
     // expansion. A final string is returned as a copy, unexpanded.
     ZarnValuePtr resolve() override;
 
+    // The first bytes of the text came from the file system (a project's
+    // directory): they are never expanded, whatever they hold. A string made
+    // from another text keeps the mark when that text starts the same way.
+    void setVerbatimPrefix(std::size_t length) { verbatimPrefix = length; }
+    std::size_t getVerbatimPrefix() const { return verbatimPrefix; }
+
 protected:
     // The expansion behind resolve, for a string that is not final.
     ZarnValuePtr expand();
+
+private:
+    std::size_t verbatimPrefix = 0;
 };
 
 // A string that is never expanded.

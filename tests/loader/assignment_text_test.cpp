@@ -29,8 +29,11 @@ TEST(AssignmentText, Results)
 
 TEST(AssignmentText, Errors)
 {
-    for (const char* text : {"", "a +="})
-        EXPECT_EQ(messageOf<std::runtime_error>([&] { parseAssignmentText(text, "."); }), "Parsing assignment failed due to syntax errors.");
+    // A character without a token fails too, also after the assignment.
+    for (const char* text : {"", "a +=", "flags=-O0", "a = $x", "a = 1 ~", "a = \"x\" `"})
+        EXPECT_EQ(messageOf<std::runtime_error>([&] { parseAssignmentText(text, "."); }),
+                  "Parsing assignment failed due to syntax errors.")
+            << text;
     EXPECT_EQ(messageOf<std::runtime_error>([] { parseAssignmentText("!a = 1", "."); }),
               "'!' assignment modifier is not allowed in this context.");
     EXPECT_EQ(messageOf<std::out_of_range>([] { parseAssignmentText("n = 99999999999", "."); }), "stoi");

@@ -32,3 +32,20 @@ TEST(InputText, InvalidOrTooDeepTextNamesTheSource)
     EXPECT_EQ(messageOf<Zarn::ZarnException>([&] { Zarn::loadInputText(input, tooDeep, "/p/x.txt"); }),
               "Unable to read /p/x.txt: blocks and lists are nested deeper than 256 levels.");
 }
+
+TEST(InputText, NulBytesAreRefusedWithTheirLineAndColumn)
+{
+    const std::string nul(1, '\0');
+    // The column counts characters, not bytes, from 1.
+    const std::pair<std::string, const char*> cases[] = {
+        {nul, "line 1, column 1"},
+        {"a = \"x" + nul + "y\"", "line 1, column 7"},
+        {"unit u\n\xC3\xA9\xE2\x82\xAC" + nul, "line 2, column 3"},
+        {"a\n\n" + nul + "\n" + nul, "line 3, column 1"},  // the first one is named
+    };
+    antlr4::ANTLRInputStream input;
+    for (const auto& [text, where] : cases)
+        EXPECT_EQ(failure<Zarn::ZarnException>([&] { Zarn::loadInputText(input, text, "/p/zarn.txt"); }),
+                  std::string("Unable to read /p/zarn.txt: a NUL byte at ") + where + ".")
+            << testing::PrintToString(text);
+}

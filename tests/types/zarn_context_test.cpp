@@ -41,6 +41,37 @@ TEST(ContextTest, CopySharesValuesAndMoveRebindsThem)
     EXPECT_EQ(resolved(movedTarget, "p"), "v");
 }
 
+// An append to a value that another variable or context also holds works
+// on a copy; a value held once is changed in place.
+TEST(ContextMergeTest, AppendToASharedValueLeavesTheOtherHoldersAlone)
+{
+    auto source = contextWith({set("s", str("a")), set("l", strings({"m"})), set("c", block({set("k", str("v"))}))});
+    Context copy(*source);
+    copy.addAssignment(append("s", str("b")));
+    copy.addAssignment(append("l", str("n")));
+    copy.addAssignment(append("c", str("j")));
+    EXPECT_EQ(getString(copy, "s"), "a b");
+    EXPECT_EQ(getString(copy, "l"), "m n");
+    EXPECT_EQ(getString(copy, "c"), "j k");
+    EXPECT_EQ(getString(*source, "s"), "a");
+    EXPECT_EQ(getString(*source, "l"), "m");
+    EXPECT_EQ(getString(*source, "c"), "k");
+
+    // Within one context: x took y's value object when it was resolved.
+    auto context = contextWith({set("y", str("Y")), set("x", idValue("y"))});
+    context->resolveVariables();
+    ASSERT_EQ(context->variables.at("x").value, context->variables.at("y").value);
+    context->addAssignment(append("x", str("a")));
+    EXPECT_EQ(getString(*context, "x"), "Y a");
+    EXPECT_EQ(getString(*context, "y"), "Y");
+
+    // Held by this variable alone: the same object grows.
+    const ZarnValue* own = context->variables.at("x").value.get();
+    context->addAssignment(append("x", str("b")));
+    EXPECT_EQ(context->variables.at("x").value.get(), own);
+    EXPECT_EQ(getString(*context, "x"), "Y a b");
+}
+
 // Values that enter a context are deep clones: resolving or appending in one
 // context never reaches another.
 TEST(DeepCloneTest, TwoTargetsSharingAProfileVariableOrBlockSeeTheirOwnExpansion)

@@ -121,3 +121,23 @@ TEST_F(InterpolationTest, RunawayCrossExpansionIsRefused)
     EXPECT_EQ(errorIn("#{many}#{many}"), "Cross expansion of 'many' gives too many strings");
     EXPECT_EQ(expanded("#{many}").size(), 400u);
 }
+
+// A project's directory leads a path string but is never expanded; the
+// mark survives copies and appends that keep those first bytes.
+TEST_F(InterpolationTest, AVerbatimPrefixIsNeverExpanded)
+{
+    define({set("x", str("X")), set("arch", str("x86"))});
+    const std::string dir = "/p${x}#{x}#1/";
+    auto path = bound(dir + "inc/${arch}");
+    path->setVerbatimPrefix(dir.size());
+    auto copy = std::dynamic_pointer_cast<ZarnString>(path->clone());
+    copy->setResolver(context.get());
+    copy->append(*str("${x}"));
+    auto other = std::dynamic_pointer_cast<ZarnString>(path->createFromString("/q${x}/inc"));
+    other->setResolver(context.get());
+    EXPECT_EQ(path->resolve()->toString(), dir + "inc/x86");
+    EXPECT_EQ(copy->resolve()->toString(), dir + "inc/x86 X");
+    EXPECT_EQ(other->getVerbatimPrefix(), 0u);
+    EXPECT_EQ(other->resolve()->toString(), "/qX/inc");
+}
+

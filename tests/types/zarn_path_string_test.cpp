@@ -73,6 +73,23 @@ TEST_F(PathStringTest, FinalPathIsNotGlobbedOrExpanded)
     EXPECT_TRUE(isFinalText(*path("src/a.c")->resolve()));
 }
 
+// Once resolved to one file, a path holds the base directory in its text;
+// resolving it again must not expand or match that directory.
+TEST_F(PathStringTest, AResolvedPathKeepsItsDirectoryAsItIs)
+{
+    fs::create_directories(root / "d${x}*");
+    fs::create_directories(root / "dX1");
+    touch("d${x}*/a.c");
+    touch("dX1/a.c");
+    auto context = contextWith({set("x", str("X"))});
+    for (const char* text : {"a.c", "a*.c"}) {
+        auto value = path(text, "d${x}*");
+        value->setResolver(context.get());
+        EXPECT_EQ(resolvedTexts(value), Words{at("d${x}*/a.c")}) << text;
+        EXPECT_EQ(resolvedTexts(value), Words{at("d${x}*/a.c")}) << text;
+    }
+}
+
 TEST(PathLiteralTest, LiteralsReadBackThroughTheShortPathRewrite)
 {
     const struct { std::string text; fs::path base; std::string literal; bool readsBack; } cases[] = {
