@@ -45,7 +45,7 @@ TEST(InputText, NulBytesAreRefusedWithTheirLineAndColumn)
     };
     antlr4::ANTLRInputStream input;
     for (const auto& [text, where] : cases)
-        EXPECT_EQ(failure<Zarn::ZarnException>([&] { Zarn::loadInputText(input, text, "/p/zarn.txt"); }),
+        EXPECT_EQ(messageOf<Zarn::ZarnException>([&] { Zarn::loadInputText(input, text, "/p/zarn.txt"); }),
                   std::string("Unable to read /p/zarn.txt: a NUL byte at ") + where + ".")
             << testing::PrintToString(text);
 }
