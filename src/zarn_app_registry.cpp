@@ -51,8 +51,7 @@ void ZarnApplication::RegisterProject()
     }
     if (!registry)
         throw Zarn::NotFoundException("registry", "");
-    registry->addProject(mainProject);
-    registry->save();
+    registry->update([this](ZarnRegistry& current) { current.addProject(mainProject); });
 }
 
 void storeToolDefinitions(ZarnRegistry& registry,
@@ -92,8 +91,9 @@ void ZarnApplication::FindCompilers()
         throw Zarn::NotFoundException("registry", "");
     if (!findDefaultToolchains)
         throw Zarn::ZarnException("Compiler discovery is not available in this program.");
-    storeToolDefinitions(*registry, findDefaultToolchains());
-    registry->save();
+    // The search runs unlocked; the registry's read-modify-write holds its lock.
+    const auto definitions = findDefaultToolchains();
+    registry->update([&definitions](ZarnRegistry& current) { storeToolDefinitions(current, definitions); });
 }
 
 void ZarnApplication::RegisterProjectTools(const Zarn::ProjectPtr& project)

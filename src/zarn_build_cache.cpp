@@ -166,7 +166,10 @@ void CacheClaim::release() noexcept
 
 // ---- RuntimeCache ---------------------------------------------------------------
 
-RuntimeCache::RuntimeCache(std::filesystem::path cacheFile) : cacheFile(std::move(cacheFile)) {}
+RuntimeCache::RuntimeCache(std::filesystem::path cacheFile)
+    : cacheFile(std::move(cacheFile)), journal(this->cacheFile)
+{
+}
 
 namespace {
 

@@ -16,6 +16,7 @@
 
 #include "types/ci_string.h"
 #include "types/zarn_context_types.h"
+#include "zarn_build_journal.h"
 #include "zarn_recipe.h"
 
 namespace Zarn {
@@ -145,6 +146,7 @@ public:
     std::vector<CacheRecordSnapshot> snapshot();
 
     std::filesystem::path cacheFile;
+    BuildJournal journal;  // builds started since the file was saved
     std::mutex mutex;  // guards records; taken before a record's mutex
     RuntimeRecordMap records;
     std::atomic<uint64_t> nextClaimToken{1};

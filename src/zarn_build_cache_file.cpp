@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <fstream>
-#include <iterator>
 #include <limits>
 #include <sstream>
 #include <system_error>
@@ -13,6 +11,9 @@
 #include "types/zarn_log.h"
 #include "types/zarn_value_types.h"
 #include "zarn_cache_values.h"
+#include "zarn_file_lock.h"
+#include "zarn_file_text.h"
+#include "zarn_state_file.h"
 
 namespace Zarn {
 
@@ -344,7 +345,9 @@ bool readCacheItem(std::istream& in, Assignment& assignment, const AssignmentTex
     if (!readLengthPrefixedString(in, text))
         return false;
     try {
-        Assignment parsed = parse(rewriteShortPathLiterals(text), ".");
+        // No base directory: a relative path joined to "." would be written
+        // back with one more "./" at every save.
+        Assignment parsed = parse(rewriteShortPathLiterals(text), {});
         markReadBackFinal(parsed.value);
         assignment = Assignment(std::move(parsed.name), std::move(parsed.value),
                                 static_cast<Assignment::AssignType>(type), static_cast<uint32_t>(flags));
@@ -412,22 +415,32 @@ bool writeCacheRecords(std::ostream& out, const std::vector<CacheRecordSnapshot>
 
 void loadCacheFile(RuntimeCache& cache, const AssignmentTextParser& parse)
 {
-    std::ifstream file(cache.cacheFile, std::ios::in | std::ios::binary);
-    if (!file.is_open()) {
-        cache.clear();
-        return;
+    // Held while the file and the journal are read, so that a save of
+    // another run is seen whole or not at all.
+    std::optional<FileLock> lock;
+    cache.journal.lock(lock, "reading the cache");
+
+    RuntimeRecordMap records;
+    std::string content;
+    // A file that cannot be read (absent, a directory, ...) is an empty cache.
+    if (readFileText(cache.cacheFile, content)) {
+        std::istringstream in(std::move(content), std::ios::in | std::ios::binary);
+        if (std::optional<RuntimeRecordMap> read = readCacheRecords(in, cache.cacheFile.string(), parse))
+            records = std::move(*read);
     }
-    std::string content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (file.bad()) {
-        cache.clear();
-        return;
+
+    const std::optional<std::vector<std::string>> unfinished = cache.journal.readKeys();
+    if (!unfinished) {
+        logMessage(LogLevel::Warning, "Build journal '{}' cannot be read. Starting with empty cache.\n",
+                   cache.journal.file().string());
+        records.clear();
+    } else {
+        for (const std::string& key : *unfinished)
+            if (records.erase(Util::CiString(key)) != 0)
+                logMessage(LogLevel::Debug, "The last build of '{}' did not finish; its cache record is dropped.\n",
+                           key);
     }
-    std::istringstream in(std::move(content), std::ios::in | std::ios::binary);
-    std::optional<RuntimeRecordMap> records = readCacheRecords(in, cache.cacheFile.string(), parse);
-    if (records)
-        cache.replaceRecords(std::move(*records));
-    else
-        cache.clear();
+    cache.replaceRecords(std::move(records));
 }
 
 void loadCacheFile(RuntimeCache& cache)
@@ -441,8 +454,6 @@ void saveCacheFile(RuntimeCache& cache)
 {
     const std::vector<CacheRecordSnapshot> records = cache.snapshot();
     const fs::path& target = cache.cacheFile;
-    fs::path temporary = target;
-    temporary += ".tmp";
 
     const fs::path directory = target.parent_path();
     if (!directory.empty()) {
@@ -455,35 +466,30 @@ void saveCacheFile(RuntimeCache& cache)
         }
     }
 
-    std::ofstream out(temporary, std::ios::out | std::ios::binary | std::ios::trunc);
-    if (!out.is_open()) {
-        logMessage(LogLevel::Error, "Unable to open cache file '{}' for writing.\n", temporary.string());
+    std::ostringstream out(std::ios::out | std::ios::binary);
+    if (!writeCacheRecords(out, records))
         return;
-    }
-    // On any write failure the old cache file stays untouched and the partial one goes.
-    const bool written = writeCacheRecords(out, records);
-    if (written) {
-        out.flush();
-        if (out)
-            out.close();
-    }
-    if (!written || !out) {
-        logMessage(LogLevel::Error, "Unable to write cache file '{}'.\n", temporary.string());
-        std::error_code removeError;
-        fs::remove(temporary, removeError);
-        return;
-    }
 
-    std::error_code error;
-    fs::rename(temporary, target, error);
-    if (!error)
-        return;
-    std::error_code removeError;
-    fs::remove(target, removeError);
-    fs::rename(temporary, target, error);
-    if (error)
+    std::optional<FileLock> lock;
+    cache.journal.lock(lock, "saving the cache");
+    const StateWriteResult written = writeStateFile(target, out.str());
+    switch (written.step) {
+    case StateWriteStep::Done:
+        // The records of unfinished builds are out of the file now.
+        cache.journal.settle();
+        break;
+    case StateWriteStep::Open:
+        logMessage(LogLevel::Error, "Unable to open cache file '{}' for writing.\n", written.temporary.string());
+        break;
+    case StateWriteStep::Write:
+        logMessage(LogLevel::Error, "Unable to flush cache file '{}'.\n", written.temporary.string());
+        break;
+    case StateWriteStep::Exists:
+    case StateWriteStep::Replace:
         logMessage(LogLevel::Error, "Unable to replace cache file '{}' with '{}': {}\n", target.string(),
-                   temporary.string(), error.message());
+                   written.temporary.string(), written.error.message());
+        break;
+    }
 }
 
 }  // namespace Zarn

@@ -48,15 +48,16 @@ std::optional<RuntimeRecordMap> readCacheRecords(std::istream& in, const std::st
 // back are left out. False when a write failed.
 bool writeCacheRecords(std::ostream& out, const std::vector<CacheRecordSnapshot>& records);
 
-// Replaces the cache's records by those of its file. A missing file empties
-// the cache silently; a defective one with one warning.
+// Replaces the cache's records by those of its file, less those of builds
+// that the journal says did not finish. A file that is missing or cannot be
+// read empties the cache silently; a defective one with one warning.
 void loadCacheFile(RuntimeCache& cache, const AssignmentTextParser& parse);
 // The same with the build language's parser of one assignment.
 void loadCacheFile(RuntimeCache& cache);
 
 // Writes every record (but those claimed and not stored) to the cache file
-// through "<file>.tmp" and a rename. Failures are reported at level 7 and
-// never end the run.
+// as a state file (a fresh temporary file renamed over it), then settles the
+// journal. Failures are reported at level 7 and never end the run.
 void saveCacheFile(RuntimeCache& cache);
 
 }  // namespace Zarn

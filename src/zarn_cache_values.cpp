@@ -142,7 +142,9 @@ std::string cacheAssignmentText(const Assignment& assignment)
     if (assignment.type == Assignment::Declare && !assignment.value)
         return assignment.name;
     std::string text = assignment.name;
-    text += Assignment::operatorText(assignment.type);
+    // The reader takes the operator from the item's line, not from the text;
+    // " : " with a value would not read back.
+    text += assignment.type == Assignment::Declare ? " = " : Assignment::operatorText(assignment.type);
     if (assignment.value)
         text += cacheLiteral(*assignment.value);
     return text;

@@ -1,9 +1,6 @@
 #include "zarn_file_text.h"
 
-#include <unistd.h>
-
 #include <fstream>
-#include <system_error>
 #include <utility>
 
 namespace Zarn {
@@ -27,28 +24,6 @@ bool readFileText(const std::filesystem::path& file, std::string& text)
         return false;
     text = std::move(data);
     return true;
-}
-
-WriteResult writeFileText(const std::filesystem::path& file, const std::string& text)
-{
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    if (!out)
-        return WriteResult::OpenFailed;
-    out << text;
-    out.flush();
-    out.close();
-    if (!out.fail())
-        return WriteResult::Written;
-    std::error_code ignored;
-    std::filesystem::remove(file, ignored);
-    return WriteResult::WriteFailed;
-}
-
-std::filesystem::path temporaryPathBeside(const std::filesystem::path& file)
-{
-    std::filesystem::path temporary = file;
-    temporary += ".tmp." + std::to_string(::getpid());
-    return temporary;
 }
 
 std::filesystem::path baseDirectoryOf(const std::filesystem::path& file)

@@ -1,4 +1,5 @@
-// Reading and writing a configuration file whole.
+// Reading a configuration file whole. State files are written with
+// writeStateFile (zarn_state_file.h).
 #pragma once
 
 #include <filesystem>
@@ -9,16 +10,6 @@ namespace Zarn {
 // The whole content of the file. False when it cannot be opened or read
 // (a directory or a socket in its place included); text is then unchanged.
 bool readFileText(const std::filesystem::path& file, std::string& text);
-
-enum class WriteResult { Written, OpenFailed, WriteFailed };
-
-// Writes the text into a new or truncated file; after a failed write the
-// partial file is removed.
-WriteResult writeFileText(const std::filesystem::path& file, const std::string& text);
-
-// Where the new content of `file` is written first: beside it, so that a
-// rename puts it in place in one step, and named for this process.
-std::filesystem::path temporaryPathBeside(const std::filesystem::path& file);
 
 // The absolute directory against which relative paths in the file are taken.
 std::filesystem::path baseDirectoryOf(const std::filesystem::path& file);

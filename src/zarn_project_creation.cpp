@@ -6,16 +6,24 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "loader/input_text.h"
 #include "types/zarn_exceptions.h"
 #include "types/zarn_log.h"
 #include "zarn_app.h"
-#include "zarn_file_text.h"
+#include "zarn_checked_parse.h"
 #include "zarn_names.h"
 #include "zarn_project_tree.h"
+#include "zarn_state_file.h"
 
 namespace fs = std::filesystem;
 
 namespace Zarn {
+
+namespace {
+
+const char* const utf8ByteOrderMark = "\xEF\xBB\xBF";
+
+}  // namespace
 
 std::string readUnitNameLine(const fs::path& file)
 {
@@ -27,6 +35,9 @@ std::string readUnitNameLine(const fs::path& file)
     std::string line;
     if (!std::getline(in, line))
         return {};
+    // The unit loader reads past a leading byte-order mark, and so does this.
+    if (line.rfind(utf8ByteOrderMark, 0) == 0)
+        line.erase(0, std::char_traits<char>::length(utf8ByteOrderMark));
     std::istringstream words(line);
     std::string keyword;
     std::string name;
@@ -75,57 +86,67 @@ namespace {
 
 const char* const projectFileName = ".zarn_project.txt";
 
-void warnUnloadableName(const char* what, const std::string& name)
+// True when the name can be written; a warning naming it otherwise.
+bool writableName(const char* what, const std::string& name, const char* consequence)
 {
-    if (!Zarn::isValidIdentifier(name))
-        logMessage(LogLevel::Warning,
-                   "{} name '{}' is not a valid identifier or is a keyword; {} will not load until it is changed.\n",
-                   what, name, projectFileName);
+    if (Zarn::isValidIdentifier(name))
+        return true;
+    logMessage(LogLevel::Warning, "{} name '{}' is not a valid identifier or is a keyword; {}.\n", what, name,
+               consequence);
+    return false;
 }
 
+// A path reads back from a double-quoted string when the string can hold it
+// (no double quote) and the file is text the loader takes (valid UTF-8).
+bool writablePath(const fs::path& file)
+{
+    const std::string& text = file.native();
+    if (text.find('"') == std::string::npos && Zarn::isValidUtf8(text))
+        return true;
+    logMessage(LogLevel::Warning, "Unit file '{}' cannot be written in {} so that it reads back; it is left out.\n",
+               text, projectFileName);
+    return false;
+}
+
+// The project file for the tree. Whatever could not be read back as written
+// is left out, each with a warning naming it.
 std::string projectFileText(const std::string& name, const Zarn::ProjectTree& tree)
 {
-    std::string text = "name " + name + "\n";
+    std::string text;
+    if (writableName("Project", name, "the project file gets no name line"))
+        text += "name " + name + "\n";
     text += "units\n{\n";
     for (const auto& [unit, files] : tree.units) {
-        if (unit.empty())
+        if (unit.empty() || !writableName("Unit", unit, "the unit is left out"))
             continue;
-        warnUnloadableName("Unit", unit);
-        text += unit.str() + "\n{\n";
+        std::string entry;
         for (const auto* file : files)
-            text += "  \"" + file->native() + "\"\n";
-        text += "}\n";
+            if (writablePath(*file))
+                entry += "  \"" + file->native() + "\"\n";
+        if (!entry.empty())
+            text += unit.str() + "\n{\n" + entry + "}\n";
     }
     text += "}\n";
     return text;
 }
 
+// Parses the text as a project file; an error names what does not read back.
+void checkReadsBack(const std::string& text, const fs::path& target)
+{
+    try {
+        Zarn::CheckedParse parse(text, target);
+        parse.parser().projFile();
+        parse.throwFirstError();
+    } catch (const Zarn::ZarnException& error) {
+        throw std::runtime_error("Project file '" + target.string() + "' not written: " + error.getMessage());
+    } catch (const std::exception& error) {
+        throw std::runtime_error("Project file '" + target.string() + "' not written: " + error.what());
+    }
+}
+
 [[noreturn]] void refuseExisting(const fs::path& target)
 {
     throw Zarn::ZarnException("Project file '" + target.string() + "' already exists; it is left as it is.");
-}
-
-// Puts the written temporary file in place without ever replacing a project
-// file that appeared meanwhile.
-void placeNewFile(const fs::path& temporary, const fs::path& target)
-{
-    std::error_code error;
-    fs::create_hard_link(temporary, target, error);
-    std::error_code ignored;
-    if (!error) {
-        fs::remove(temporary, ignored);
-        return;
-    }
-    if (error == std::errc::file_exists || fs::exists(fs::symlink_status(target, ignored))) {
-        fs::remove(temporary, ignored);
-        refuseExisting(target);
-    }
-    // A file system without hard links: a plain rename.
-    fs::rename(temporary, target, error);
-    if (error) {
-        fs::remove(temporary, ignored);
-        throw std::runtime_error("Unable to write project file: " + target.string());
-    }
 }
 
 }  // namespace
@@ -140,14 +161,19 @@ void ZarnApplication::CreateProjectFile(std::string& name)
     FindProjectRoot();
     if (name.empty())
         name = fs::current_path().filename().string();
-    warnUnloadableName("Project", name);
 
     Zarn::ProjectTree tree;
     Zarn::ProjectTree::scan(tree, projectRoot, tree);
     const std::string text = projectFileText(name, tree);
+    checkReadsBack(text, target);
 
-    const fs::path temporary = Zarn::temporaryPathBeside(target);
-    if (Zarn::writeFileText(temporary, text) != Zarn::WriteResult::Written)
+    // Never replaces a project file, also not one that appeared meanwhile.
+    switch (Zarn::writeStateFile(target, text, Zarn::StatePlacement::KeepExisting).step) {
+    case Zarn::StateWriteStep::Done:
+        return;
+    case Zarn::StateWriteStep::Exists:
+        refuseExisting(target);
+    default:
         throw std::runtime_error("Unable to write project file: " + target.string());
-    placeNewFile(temporary, target);
+    }
 }

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <stdexcept>
 #include <system_error>
 
@@ -11,35 +12,82 @@
 #include "short_path_literals.h"
 #include "types/zarn_exceptions.h"
 #include "types/zarn_log.h"
+#include "types/zarn_value_types.h"
 #include "zarn_checked_parse.h"
+#include "zarn_file_lock.h"
 #include "zarn_file_text.h"
+#include "zarn_state_file.h"
 #include "zarn_names.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
+void appendBody(std::string& text, const Zarn::ContextTemplate* body, const std::string& indent);
+void appendBody(std::string& text, const std::vector<Zarn::Assignment>& assignments,
+                const std::vector<Zarn::Condition>& conditions, const std::string& indent);
+
+bool holdsBlock(const Zarn::ZarnList& list)
+{
+    for (const Zarn::ZarnValuePtr& member : list.getMembers()) {
+        if (dynamic_cast<const Zarn::ZarnContext*>(member.get()))
+            return true;
+        if (const auto* nested = dynamic_cast<const Zarn::ZarnList*>(member.get()); nested && holdsBlock(*nested))
+            return true;
+    }
+    return false;
+}
+
+// A value as the registry writes it: the value's own literal, but a block
+// written out with its assignments and "if" blocks (a context value's own
+// literal holds only its names) and lists taken member by member for the
+// blocks they may hold. indent is that of the line the value starts on.
+std::string registryLiteral(const Zarn::ZarnValue& value, const std::string& indent)
+{
+    if (const auto* block = dynamic_cast<const Zarn::ZarnContext*>(&value)) {
+        const Zarn::ContextPtr& context = block->getContext();
+        if (!context)
+            return "{}";
+        std::vector<Zarn::Assignment> assignments;
+        for (const auto& [name, assignment] : context->variables)
+            assignments.push_back(assignment);
+        std::string text = "{\n";
+        appendBody(text, assignments, context->conditions, indent + "  ");
+        return text + indent + "}";
+    }
+    const auto* list = dynamic_cast<const Zarn::ZarnList*>(&value);
+    if (!list || !holdsBlock(*list))
+        return value.toLiteral();
+    // The list's own layout, "[ a, b ]".
+    std::string text = "[";
+    for (const Zarn::ZarnValuePtr& member : list->getMembers())
+        text += " " + (member ? registryLiteral(*member, indent) : std::string("\"\"")) + ",";
+    text.back() = ' ';
+    return text + "]";
+}
+
 // The assignment as the registry writes it: with its modifier, which the
 // assignment's own text form leaves out, and "{}" for a missing value, which
 // the registry reads back as exactly that.
-std::string registryAssignmentText(const Zarn::Assignment& assignment)
+std::string registryAssignmentText(const Zarn::Assignment& assignment, const std::string& indent)
 {
     std::string text;
     if (assignment.flags & Zarn::Assignment::ToolFlag)
         text = "!";
     else if (assignment.flags & Zarn::Assignment::OutputFlag)
         text = "^";
-    text += assignment.toString();
-    if (!assignment.value && assignment.type != Zarn::Assignment::Declare)
-        text += "{}";
-    return text;
+    text += assignment.name;
+    if (assignment.type == Zarn::Assignment::Declare && !assignment.value)
+        return text;
+    text += Zarn::Assignment::operatorText(assignment.type);
+    return text + (assignment.value ? registryLiteral(*assignment.value, indent) : std::string("{}"));
 }
 
 bool sameValue(const Zarn::ZarnValuePtr& a, const Zarn::ZarnValuePtr& b)
 {
     if (!a || !b)
         return !a && !b;
-    return a->typeName() == b->typeName() && a->toLiteral() == b->toLiteral();
+    return a->typeName() == b->typeName() && registryLiteral(*a, "") == registryLiteral(*b, "");
 }
 
 const char* comparisonText(Zarn::Condition::OperatorType op)
@@ -59,28 +107,34 @@ const char* comparisonText(Zarn::Condition::OperatorType op)
 }
 
 // "if <name> [<operator> <value>]", without the block.
-std::string conditionText(const Zarn::Condition& condition)
+std::string conditionText(const Zarn::Condition& condition, const std::string& indent = "")
 {
     std::string text = "if " + (condition.lhs ? condition.lhs->toLiteral() : std::string());
     if (condition.op != Zarn::Condition::Test)
-        text += comparisonText(condition.op) + (condition.rhs ? condition.rhs->toLiteral() : std::string("{}"));
+        text += comparisonText(condition.op) +
+                (condition.rhs ? registryLiteral(*condition.rhs, indent) : std::string("{}"));
     return text;
 }
 
-// A tool's body: its assignments, then its "if" blocks, as the reader keeps
-// them. The blocks are written too: a tool's conditions take part in its
-// use, so dropping them would change the tool.
-void appendBody(std::string& text, const Zarn::ContextTemplate* body, const std::string& indent)
+// A body: its assignments, then its "if" blocks, as the reader keeps them.
+// The blocks are written too: a tool's conditions take part in its use, so
+// dropping them would change the tool.
+void appendBody(std::string& text, const std::vector<Zarn::Assignment>& assignments,
+                const std::vector<Zarn::Condition>& conditions, const std::string& indent)
 {
-    if (!body)
-        return;
-    for (const auto& assignment : body->assignments)
-        text += indent + registryAssignmentText(assignment) + "\n";
-    for (const auto& condition : body->conditions) {
-        text += indent + conditionText(condition) + " {\n";
+    for (const auto& assignment : assignments)
+        text += indent + registryAssignmentText(assignment, indent) + "\n";
+    for (const auto& condition : conditions) {
+        text += indent + conditionText(condition, indent) + " {\n";
         appendBody(text, condition.context.get(), indent + "  ");
         text += indent + "}\n";
     }
+}
+
+void appendBody(std::string& text, const Zarn::ContextTemplate* body, const std::string& indent)
+{
+    if (body)
+        appendBody(text, body->assignments, body->conditions, indent);
 }
 
 // Why the body read back differs from the one written, or "".
@@ -95,7 +149,7 @@ std::string bodyDifference(const Zarn::ContextTemplate* written, const Zarn::Con
         const Zarn::Assignment& a = mine.assignments[i];
         const Zarn::Assignment& b = theirs.assignments[i];
         if (a.name != b.name || a.type != b.type || a.flags != b.flags || !sameValue(a.value, b.value))
-            return "'" + registryAssignmentText(a) + "' does not read back as written";
+            return "'" + registryAssignmentText(a, "") + "' does not read back as written";
     }
     for (std::size_t i = 0; i < mine.conditions.size(); ++i) {
         const Zarn::Condition& a = mine.conditions[i];
@@ -274,28 +328,41 @@ void ZarnRegistry::save()
     const std::string text = toText();
     checkReadsBack(text);
 
-    const fs::path target = resolveLinks(filePath);
-    const fs::path temporary = Zarn::temporaryPathBeside(target);
-    switch (Zarn::writeFileText(temporary, text)) {
-    case Zarn::WriteResult::OpenFailed:
-        throw std::runtime_error("Unable to open registry file for writing: " + filePath.native());
-    case Zarn::WriteResult::WriteFailed:
-        throw std::runtime_error("Unable to write registry file: " + filePath.native());
-    case Zarn::WriteResult::Written:
+    const Zarn::StateWriteResult written = Zarn::writeStateFile(resolveLinks(filePath), text);
+    switch (written.step) {
+    case Zarn::StateWriteStep::Done:
         break;
-    }
-    std::error_code error;
-    // The replacement keeps the old file's permissions.
-    const fs::file_status old = fs::status(target, error);
-    if (!error && fs::is_regular_file(old))
-        fs::permissions(temporary, old.permissions(), error);
-    fs::rename(temporary, target, error);
-    if (error) {
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
+    case Zarn::StateWriteStep::Open:
+        throw std::runtime_error("Unable to open registry file for writing: " + filePath.native());
+    default:
         throw std::runtime_error("Unable to write registry file: " + filePath.native());
     }
     logMessage(LogLevel::Info, "Updated file '{}'.\n", filePath.native());
+}
+
+void ZarnRegistry::update(const std::function<void(ZarnRegistry&)>& change)
+{
+    const fs::path lockFile = Zarn::lockFileFor(filePath);
+    std::optional<Zarn::FileLock> lock;
+    try {
+        lock.emplace(lockFile);
+    } catch (const std::system_error& error) {
+        throw std::runtime_error("Unable to lock registry file '" + filePath.native() + "': " +
+                                 error.code().message());
+    }
+    // What other runs saved since start-up is part of what is written back.
+    const auto refuse = [this] {
+        return std::runtime_error("Registry file '" + filePath.native() + "' could not be read; not overwriting it.");
+    };
+    try {
+        load();
+    } catch (const Zarn::ZarnException&) {
+        throw refuse();
+    } catch (const std::exception&) {
+        throw refuse();
+    }
+    change(*this);
+    save();
 }
 
 void ZarnRegistry::addProject(const Zarn::ProjectPtr& project)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -32,12 +33,21 @@ public:
     // only after the whole file was read.
     void load();
 
-    // Rewrites filePath from the maps. The whole text is built and read back
-    // first, then written to a temporary file beside the real one (a symbolic
-    // link is followed) and renamed over it, so any failure leaves the old
-    // file as it was. Refuses with std::runtime_error after a failed load or
-    // when the text would not read back.
+    // Rewrites filePath from the maps, as a state file (a fresh temporary
+    // file renamed over it; a symbolic link is followed, so the file it
+    // points to is replaced), so any failure leaves the old file as it was.
+    // Refuses with std::runtime_error after a failed load or when the text
+    // would not read back. On its own it is no read-modify-write: use update.
     void save();
+
+    // The registry's read-modify-write: with the exclusive lock on the lock
+    // file beside the registry (".zarn_registry.txt.lock") held throughout,
+    // reads the file again, applies the change to this registry and saves
+    // it. Runs that update at once are served one after the other and none
+    // loses what another wrote. Errors of the lock, the load (the file as
+    // it is now), the change and the save are thrown.
+    //     registry->update([&](ZarnRegistry& r) { r.tools[name] = definition; });
+    void update(const std::function<void(ZarnRegistry&)>& change);
 
     // Records the project's file under its name. A null project is an
     // internal error.

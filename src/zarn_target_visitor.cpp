@@ -257,6 +257,10 @@ Context ZarnApplication::buildTarget(const QualifiedTargetName& requestedName,
     Context result;
     if (buildCache) {
         CacheLookupResult lookup = buildCache->lookupOrClaim(*builder, *target, jobCount);
+        // Noted before any recipe can touch an output, so that a run that
+        // dies halfway leaves no record that looks up to date.
+        if (!lookup.recipes.empty() && !lookup.jobContexts.empty())
+            buildCache->journal.recordStart(target->key());
         runBuildJobs(*builder, toJobContextList(lookup.jobContexts), displayName, result);
         if (lookup.claimToken != 0)
             buildCache->upsert(target->key(), lookup.recipes, lookup.environment, lookup.claimToken);

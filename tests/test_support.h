@@ -4,7 +4,9 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -239,6 +241,29 @@ inline void makeSocket(const std::filesystem::path& file)
     close(fd);
     if (bound != 0)
         throw std::runtime_error("cannot bind a socket at " + file.string());
+}
+
+// Runs the action with writes to regular files limited to their first
+// `bytes` bytes: a write past that fails (EFBIG), as on a full disk. SIGXFSZ
+// is ignored meanwhile; child processes started within inherit both.
+inline void withFileSizeLimit(rlim_t bytes, const std::function<void()>& action)
+{
+    struct Restore {
+        rlimit limit{};
+        void (*handler)(int) = nullptr;
+        ~Restore()
+        {
+            setrlimit(RLIMIT_FSIZE, &limit);
+            signal(SIGXFSZ, handler);
+        }
+    } restore;
+    getrlimit(RLIMIT_FSIZE, &restore.limit);
+    restore.handler = signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = restore.limit;
+    limited.rlim_cur = bytes;
+    if (setrlimit(RLIMIT_FSIZE, &limited) != 0)
+        throw std::runtime_error("cannot limit the file size");
+    action();
 }
 
 // Standard output (the log and child processes) while the action runs, the

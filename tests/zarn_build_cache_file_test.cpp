@@ -267,7 +267,8 @@ TEST(CacheFile, ClaimedRecordsAreNotSaved)
     nested.records.emplace(Util::CiString("demo::failed"), claimed);
     Zarn::saveCacheFile(nested);
     EXPECT_EQ(readFile(nested.cacheFile), genFile);
-    EXPECT_FALSE(fs::exists(dir / "a" / "b" / ".zarn_cache.tmp"));
+    // Nothing else beside it.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "a" / "b"), fs::directory_iterator()), 1);
 
     Zarn::RuntimeCache loaded(nested.cacheFile);
     Zarn::loadCacheFile(loaded);
@@ -278,32 +279,84 @@ TEST(CacheFile, ClaimedRecordsAreNotSaved)
 TEST(CacheFile, SaveFailuresAreReportedAndKeepWhatTheyCan)
 {
     TempDir dir;
-    // An empty directory in the way is removed and the rename retried.
-    fs::create_directories(dir / "empty" / ".zarn_cache");
-    EXPECT_EQ(save(dir / "empty" / ".zarn_cache"), "");
-    EXPECT_EQ(readFile(dir / "empty" / ".zarn_cache"), genFile);
+    // No temporary file can be made (its name would be too long): the old file stays.
+    const fs::path longName = dir / std::string(250, 'c');
+    dir.write(longName.filename(), "old");
+    const std::string open = save(longName);
+    EXPECT_EQ(open.rfind("Unable to open cache file '" + longName.string() + ".tmp.", 0), 0u) << open;
+    EXPECT_NE(open.find("' for writing.\n"), std::string::npos) << open;
+    EXPECT_EQ(readFile(longName), "old");
 
-    // A directory that cannot be removed is reported; the written data stays.
-    fs::create_directories(dir / "full" / ".zarn_cache");
-    dir.write("full/.zarn_cache/keep");
-    const fs::path full = dir / "full" / ".zarn_cache";
-    const std::string replace = "Unable to replace cache file '" + full.string() + "' with '" + full.string() + ".tmp': ";
-    EXPECT_EQ(save(full).rfind(replace, 0), 0u);
-    EXPECT_TRUE(fs::exists(dir / "full" / ".zarn_cache.tmp"));
+    // A directory in the way is never removed: the failure is reported and
+    // the temporary file goes.
+    for (const char* inTheWay : {"empty", "full"}) {
+        const fs::path cacheFile = dir / inTheWay / ".zarn_cache";
+        fs::create_directories(cacheFile);
+        if (std::string(inTheWay) == "full")
+            dir.write(std::string(inTheWay) + "/.zarn_cache/keep");
+        const std::string replace = save(cacheFile);
+        EXPECT_EQ(replace.rfind("Unable to replace cache file '" + cacheFile.string() + "' with '" +
+                                    cacheFile.string() + ".tmp.",
+                                0),
+                  0u)
+            << replace;
+        EXPECT_TRUE(fs::is_directory(cacheFile));
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir / inTheWay), fs::directory_iterator()), 1);
+    }
 
-    // A write that fails midway is reported, the partial file goes, the old file stays.
-    fs::create_directory(dir / "nospace");
-    dir.write("nospace/.zarn_cache", "old");
-    fs::create_symlink("/dev/full", dir / "nospace" / ".zarn_cache.tmp");
-    EXPECT_EQ(save(dir / "nospace" / ".zarn_cache"),
-              "Unable to write cache file '" + (dir / "nospace" / ".zarn_cache.tmp").string() + "'.\n");
-    EXPECT_EQ(readFile(dir / "nospace" / ".zarn_cache"), "old");
-    EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "nospace" / ".zarn_cache.tmp")));
+    // A write that fails midway, as on a full disk, is a failed flush; the
+    // partial file goes, the old file stays.
+    const fs::path full = dir.write("nospace/.zarn_cache", "old");
+    std::string flush;
+    // Room for the message (captured in a file), not for the cache.
+    withFileSizeLimit(128, [&] { flush = save(full); });
+    EXPECT_EQ(flush.rfind("Unable to flush cache file '" + full.string() + ".tmp.", 0), 0u) << flush;
+    EXPECT_EQ(readFile(full), "old");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "nospace"), fs::directory_iterator()), 1);
 
     dir.write("file");
     EXPECT_EQ(save(dir / "file" / "sub" / ".zarn_cache")
                   .rfind("Unable to create cache directory '" + (dir / "file" / "sub").string() + "': ", 0),
               0u);
+}
+
+// Records of builds that the journal lists as started and never saved are
+// dropped at loading; a save settles the journal.
+TEST(CacheFile, RecordsOfUnfinishedBuildsAreNotLoaded)
+{
+    TempDir dir;
+    Zarn::RuntimeCache saved(dir / ".zarn_cache");
+    saved.records.emplace(Util::CiString("demo::gen"), genRecord());
+    saved.records.emplace(Util::CiString("demo::other"), genRecord());
+    Zarn::saveCacheFile(saved);
+    saved.journal.recordStart("DEMO::GEN");  // then the run died
+
+    Zarn::RuntimeCache next(saved.cacheFile);
+    const std::string log = captureOutput(LogLevel::Debug, [&] { Zarn::loadCacheFile(next); });
+    EXPECT_EQ(log, "The last build of 'DEMO::GEN' did not finish; its cache record is dropped.\n");
+    ASSERT_EQ(next.records.size(), 1u);
+    EXPECT_EQ(next.records.begin()->first.str(), "demo::other");
+    EXPECT_TRUE(fs::exists(next.journal.file()));
+    Zarn::saveCacheFile(next);
+    EXPECT_FALSE(fs::exists(next.journal.file()));
+
+    // A journal that cannot be trusted: nothing is reused.
+    dir.write(".zarn_cache.journal", "demo::gen");
+    Zarn::RuntimeCache damaged(saved.cacheFile);
+    EXPECT_EQ(captureOutput(LogLevel::Warning, [&] { Zarn::loadCacheFile(damaged); }),
+              "Build journal '" + damaged.journal.file().string() + "' cannot be read. Starting with empty cache.\n");
+    EXPECT_TRUE(damaged.records.empty());
+}
+
+// A cache file that cannot be read is an empty cache, without a message.
+TEST(CacheFile, AnUnreadableFileIsAnEmptyCache)
+{
+    TempDir dir;
+    fs::create_directory(dir / ".zarn_cache");
+    Zarn::RuntimeCache cache(dir / ".zarn_cache");
+    cache.records.emplace(Util::CiString("demo::gen"), genRecord());
+    EXPECT_EQ(captureOutput(LogLevel::Debug, [&] { Zarn::loadCacheFile(cache); }), "");
+    EXPECT_TRUE(cache.records.empty());
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <iterator>
 
 #include "test_support.h"
 #include "zarn_app.h"
@@ -62,27 +63,51 @@ TEST_F(ProjectCreationTest, ALinkBackUpTheTreeIsWalkedOnce)
     EXPECT_EQ(written("app"), "name app\nunits\n{\napp\n{\n  \"zarn.txt\"\n}\nsub\n{\n  \"sub/zarn.txt\"\n}\n}\n");
 }
 
-// The temporary file's place is taken by a directory: an error, and no
-// project file appears.
+// The write fails midway (as on a full disk): an error, and no project file
+// appears.
 TEST_F(ProjectCreationTest, AWriteFailureIsAnError)
 {
     sandbox.write("zarn.txt", "unit app\n");
     const fs::path target = sandbox.work() / ".zarn_project.txt";
-    fs::create_directory(target.string() + ".tmp." + std::to_string(::getpid()));
-    EXPECT_EQ(errorOf([&] { create(); }), "std: Unable to write project file: " + target.string());
-    EXPECT_FALSE(fs::exists(target));
+    std::string error;
+    withFileSizeLimit(8, [&] { error = errorOf([&] { create(); }); });
+    EXPECT_EQ(error, "std: Unable to write project file: " + target.string());
+    EXPECT_EQ(std::distance(fs::directory_iterator(sandbox.work()), fs::directory_iterator()), 1);
 }
 
-TEST_F(ProjectCreationTest, NamesThatWouldNotLoadAreWarnedAbout)
+// Whatever would not read back is left out, each with a warning naming it,
+// and the file written loads.
+TEST_F(ProjectCreationTest, EntriesThatWouldNotLoadAreLeftOut)
 {
     sandbox.write("my.app/zarn.txt", "unit tools\n");
+    sandbox.write("my.app/ok/zarn.txt", "unit ok\n");
+    sandbox.write("my.app/we\"ird/zarn.txt", "unit ok\n");
+    sandbox.write("my.app/bad\xff/zarn.txt", "unit ok\n");
+    sandbox.write("my.app/only\"quoted/zarn.txt", "unit gone\n");
     const std::string log = create("my.app");
-    EXPECT_NE(log.find("Project name 'my.app' is not a valid identifier or is a keyword; "
-                       ".zarn_project.txt will not load until it is changed.\n"),
-              std::string::npos)
-        << log;
-    EXPECT_NE(log.find("Unit name 'tools' is not a valid identifier"), std::string::npos) << log;
-    EXPECT_EQ(written("my.app"), "name my.app\nunits\n{\ntools\n{\n  \"zarn.txt\"\n}\n}\n");
+    for (const char* warning :
+         {"Project name 'my.app' is not a valid identifier or is a keyword; the project file gets no name line.\n",
+          "Unit name 'tools' is not a valid identifier or is a keyword; the unit is left out.\n",
+          "Unit file 'we\"ird/zarn.txt' cannot be written in .zarn_project.txt so that it reads back; it is left "
+          "out.\n",
+          "Unit file 'bad\xff/zarn.txt' cannot be written", "Unit file 'only\"quoted/zarn.txt' cannot be written"})
+        EXPECT_NE(log.find(warning), std::string::npos) << warning << "\n" << log;
+    EXPECT_EQ(written("my.app"), "units\n{\nok\n{\n  \"ok/zarn.txt\"\n}\n}\n");
+
+    fs::current_path(sandbox.work() / "my.app");
+    auto project = std::make_shared<Zarn::Project>();
+    project->file = sandbox.work() / "my.app" / ".zarn_project.txt";
+    EXPECT_EQ(quietErrorOf([&] { app.LoadProjectFile(*project); }), "");
+    ASSERT_EQ(project->units.size(), 1u);
+    EXPECT_EQ(project->units.front().name, "ok");
+}
+
+// A byte-order mark before the unit line is read past, as the unit loader does.
+TEST_F(ProjectCreationTest, AByteOrderMarkIsReadPast)
+{
+    sandbox.write("zarn.txt", "\xEF\xBB\xBFunit app\n");
+    create({}, "p");
+    EXPECT_EQ(written(), "name p\nunits\n{\napp\n{\n  \"zarn.txt\"\n}\n}\n");
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 
 #include <unistd.h>
 
+#include <iterator>
+
 #include "test_support.h"
 #include "zarn_app.h"
 #include "zarn_registry.h"
@@ -37,6 +39,11 @@ protected:
         ZarnRegistry registry(file);
         registry.load();
         return registry;
+    }
+
+    const Zarn::Assignment& toolVariable(const ZarnRegistry& registry, const char* tool, std::size_t index)
+    {
+        return registry.tools.at(tool)->assignments.at(index);
     }
 
     // Saves and returns the written text.
@@ -149,15 +156,79 @@ TEST_F(RegistryTest, SaveReplacesTheTargetOfASymbolicLinkAndKeepsItsPermissions)
     EXPECT_EQ(fs::status(real).permissions(), fs::perms::owner_read | fs::perms::owner_write);
 }
 
-// The temporary file cannot be made (a directory in its place): the save
-// fails and the registry stays as it was.
+// The write fails midway, as on a full disk: the save fails and the
+// registry stays as it was.
 TEST_F(RegistryTest, FailedSaveLeavesTheOldFile)
 {
     ZarnRegistry registry = loaded(nineLines);
-    fs::create_directory(file.string() + ".tmp." + std::to_string(::getpid()));
     registry.projects["b"] = "/b";
-    EXPECT_EQ(errorOf([&] { registry.save(); }), "std: Unable to open registry file for writing: " + file.string());
+    std::string error;
+    withFileSizeLimit(16, [&] { error = errorOf([&] { registry.save(); }); });
+    EXPECT_EQ(error, "std: Unable to write registry file: " + file.string());
     EXPECT_EQ(readFile(file), nineLines);
+    EXPECT_EQ(std::distance(fs::directory_iterator(file.parent_path()), fs::directory_iterator()), 1);
+}
+
+// Every value the reader gives is written in a form that reads back the
+// same: blocks at any depth (with their modifiers, operators and "if"
+// blocks, in lists too), index ranges and nested indexes, raw strings with
+// quotes, paths in the long form. "{}" stays a missing value.
+TEST_F(RegistryTest, BlocksAndIndexesAreWrittenBackAsRead)
+{
+    const std::string text = "tools {\n"
+                             "  t {\n"
+                             "    cfg = {\n"
+                             "      !cc ?= \"gcc\"\n"
+                             "      deeper = {\n"
+                             "        list += [ 1, {\n"
+                             "          x = P\"(/a\"b)\"\n"
+                             "        } ]\n"
+                             "      }\n"
+                             "      opt = \"-O2\"\n"
+                             "      if arch = R\"(x\"y)\" {\n"
+                             "        opt = \"-O3\"\n"
+                             "      }\n"
+                             "    }\n"
+                             "    b = word[1:3]\n"
+                             "    c = a.b[2][x.y[0:1]]\n"
+                             "    none = {}\n"
+                             "    plain = [ \"x\", 1, 2 ]\n"
+                             "  }\n"
+                             "}\n";
+    ZarnRegistry registry = loaded("tools { t { cfg = { opt = \"-O2\" !cc ?= \"gcc\" if arch = R\"(x\"y)\" { opt = "
+                                   "\"-O3\" } deeper = { list += [1, { x = P\"(/a\"b)\" }] } } b = word[1:3] "
+                                   "c = a.b[2][x.y[0:1]] none = {} plain = [\"x\", [1, 2]] } }");
+    EXPECT_EQ(saved(registry), text);
+    ZarnRegistry again(file);
+    again.load();
+    const Zarn::ZarnValuePtr& cfg = toolVariable(again, "t", 0).value;
+    ASSERT_NE(dynamic_cast<const Zarn::ZarnContext*>(cfg.get()), nullptr);
+    EXPECT_EQ(toolVariable(again, "t", 3).value, nullptr);
+    EXPECT_EQ(saved(again), text);
+}
+
+// update() works on the file as it is now, under the lock: what another
+// run saved since this one loaded is kept.
+TEST_F(RegistryTest, UpdateKeepsWhatOthersSavedMeanwhile)
+{
+    ZarnRegistry mine = loaded("projects { a \"/a\" }");
+    ZarnRegistry theirs(file);
+    theirs.load();
+    captureLog(6, [&] {
+        theirs.update([](ZarnRegistry& r) { r.projects["b"] = "/b"; });
+        mine.update([](ZarnRegistry& r) { r.projects["c"] = "/c"; });
+    });
+    EXPECT_EQ(readFile(file), "projects {\n  a \"/a\"\n  b \"/b\"\n  c \"/c\"\n}\n");
+    EXPECT_EQ(mine.projects.size(), 3u);
+    EXPECT_TRUE(fs::exists(file.string() + ".lock"));
+
+    // A lock that cannot be had stops the update before anything changes.
+    fs::remove(file.string() + ".lock");
+    fs::create_directory(file.string() + ".lock");
+    EXPECT_EQ(errorOf([&] { mine.update([](ZarnRegistry& r) { r.projects["d"] = "/d"; }); })
+                  .rfind("std: Unable to lock registry file '" + file.string() + "': ", 0),
+              0u);
+    EXPECT_EQ(mine.projects.count("d"), 0u);
 }
 
 // Unreadable files are made without permissions (tests run as root): a
@@ -211,6 +282,22 @@ protected:
         app.mainProject = makeProject(name, sandbox.work() / ".zarn_project.txt");
     }
 };
+
+// A registration that another run saves while compilers are searched is
+// kept: the found tools are stored into the registry as it is then.
+TEST_F(AppRegistryTest, CompilerDiscoveryKeepsRegistrationsMadeDuringTheSearch)
+{
+    sandbox.write(sandbox.registryFile(), "projects { a \"/a\" }");
+    load();
+    app.findDefaultToolchains = [this] {
+        sandbox.write(sandbox.registryFile(), "projects { a \"/a\" b \"/b\" }");  // the other run's -r
+        return std::vector<std::shared_ptr<Zarn::ContextTemplate>>{std::make_shared<Zarn::ContextTemplate>(
+            std::vector<Zarn::Assignment>{set("toolchain_name", str("found")), set("tool_type", str("gnu-gcc"))})};
+    };
+    captureLog(6, [&] { app.FindCompilers(); });
+    EXPECT_EQ(readFile(sandbox.registryFile()), "projects {\n  a \"/a\"\n  b \"/b\"\n}\n\n"
+                                                "tools {\n  found {\n    tool_type = \"gnu-gcc\"\n  }\n}\n");
+}
 
 TEST_F(AppRegistryTest, RegisterProjectRefusals)
 {

@@ -169,9 +169,13 @@ antlrcpp::Any ZarnVisitorImpl::visitValueNode(ZarnTopParser::ValueNodeContext* c
         Zarn::ZarnValuePtr value = takeResult<std::shared_ptr<Zarn::ZarnList>>(visitList(ctx->list()));
         return makeResult(std::move(value));
     }
-    if (ctx->context() && sourceKind == SourceKind::Unit) {
-        Zarn::ZarnValuePtr value =
-            std::make_shared<Zarn::ZarnContext>(visitBlockTemplate(ctx->context())->createContext());
+    if (ctx->context() && (sourceKind == SourceKind::Unit || sourceKind == SourceKind::Registry)) {
+        auto block = visitBlockTemplate(ctx->context());
+        // In the registry "{}" has always meant no value, and saves write a
+        // missing value that way.
+        if (sourceKind == SourceKind::Registry && block->assignments.empty() && block->conditions.empty())
+            return makeResult(Zarn::ZarnValuePtr{});
+        Zarn::ZarnValuePtr value = std::make_shared<Zarn::ZarnContext>(block->createContext());
         return makeResult(std::move(value));
     }
     return makeResult(Zarn::ZarnValuePtr{});

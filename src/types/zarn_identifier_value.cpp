@@ -7,7 +7,10 @@
 
 namespace Zarn {
 
-std::string identifierText(const Identifier& identifier)
+namespace {
+
+// rangeSeparator: ".." in the text of ${} references, ":" in the language.
+std::string identifierForm(const Identifier& identifier, const char* rangeSeparator)
 {
     std::string text;
     for (std::size_t i = 0; i < identifier.segments.size(); ++i) {
@@ -18,20 +21,32 @@ std::string identifierText(const Identifier& identifier)
         for (const auto& index : segment.indexes) {
             text += '[';
             std::visit(
-                [&text](const auto& part) {
+                [&text, rangeSeparator](const auto& part) {
                     using Part = std::decay_t<decltype(part)>;
                     if constexpr (std::is_same_v<Part, uint64_t>)
                         text += std::to_string(part);
                     else if constexpr (std::is_same_v<Part, std::pair<uint64_t, uint64_t>>)
-                        text += std::to_string(part.first) + ".." + std::to_string(part.second);
+                        text += std::to_string(part.first) + rangeSeparator + std::to_string(part.second);
                     else
-                        text += part ? identifierText(*part) : std::string();
+                        text += part ? identifierForm(*part, rangeSeparator) : std::string();
                 },
                 index);
             text += ']';
         }
     }
     return text;
+}
+
+}  // namespace
+
+std::string identifierText(const Identifier& identifier)
+{
+    return identifierForm(identifier, "..");
+}
+
+std::string identifierLiteral(const Identifier& identifier)
+{
+    return identifierForm(identifier, ":");
 }
 
 ZarnValuePtr ZarnIdentifier::clone() const

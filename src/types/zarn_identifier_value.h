@@ -10,6 +10,8 @@ namespace Zarn {
 
 // The text form of an identifier: a.b[1][2..3][c.d].
 std::string identifierText(const Identifier& identifier);
+// The same as the build language writes it: a.b[1][2:3][c.d].
+std::string identifierLiteral(const Identifier& identifier);
 
 class ZarnIdentifier : public ZarnValue, public Resolvable {
 public:
@@ -20,7 +22,7 @@ public:
     ZarnValuePtr add(const ZarnValue& other) const override;
     void append(const ZarnValue& other) override;
     std::string toString() const override { return identifierText(identifier); }
-    std::string toLiteral() const override { return toString(); }
+    std::string toLiteral() const override { return identifierLiteral(identifier); }
     // An unresolved reference has no members.
     ZarnValueIteratorPtr begin() const override;
     ZarnValueIteratorPtr end() const override;

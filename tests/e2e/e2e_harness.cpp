@@ -1,8 +1,10 @@
 #include "e2e/e2e_harness.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,6 +17,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <system_error>
+#include <utility>
 
 extern char** environ;
 
@@ -93,16 +96,19 @@ std::string Sandbox::read(const fs::path& file) const { return slurp(workDir / f
 
 fs::path Sandbox::registryFile() const { return homeDir / ".config" / "zarn" / ".zarn_registry.txt"; }
 
-RunResult Sandbox::run(const std::vector<std::string>& args, const fs::path& cwd,
-                       const std::vector<std::string>& env) const
-{
-    const fs::path dir = workDir / cwd;
-    const fs::path outFile = rootDir / "stdout.txt";
-    const fs::path errFile = rootDir / "stderr.txt";
+namespace {
 
+int spawnCount = 0;
+
+// Starts the program; its output goes to the two files.
+pid_t spawnZarn(const Sandbox& box, const std::vector<std::string>& args, const fs::path& cwd,
+                const std::vector<std::string>& env, const fs::path& outFile, const fs::path& errFile,
+                bool ownGroup)
+{
+    const fs::path dir = box.work() / cwd;
     std::vector<std::string> overrides = env;
     if (std::none_of(env.begin(), env.end(), [](const std::string& e) { return envName(e) == "HOME"; }))
-        overrides.push_back("HOME=" + homeDir.string());
+        overrides.push_back("HOME=" + box.home().string());
     std::vector<std::string> environment;
     for (char** e = environ; *e; ++e) {
         const std::string name = envName(*e);
@@ -124,12 +130,23 @@ RunResult Sandbox::run(const std::vector<std::string>& args, const fs::path& cwd
     posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    if (ownGroup) {
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+        posix_spawnattr_setpgroup(&attributes, 0);
+    }
     pid_t pid = 0;
-    int rc = posix_spawn(&pid, ZARN_BINARY, &actions, nullptr, argv.data(), envp.data());
+    int rc = posix_spawn(&pid, ZARN_BINARY, &actions, &attributes, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
     if (rc != 0)
         throw std::system_error(rc, std::generic_category(), "posix_spawn " ZARN_BINARY);
+    return pid;
+}
 
+RunResult reap(pid_t pid, const fs::path& outFile, const fs::path& errFile)
+{
     int wstatus = 0;
     while (waitpid(pid, &wstatus, 0) < 0) {
         if (errno != EINTR)
@@ -140,6 +157,87 @@ RunResult Sandbox::run(const std::vector<std::string>& args, const fs::path& cwd
     result.out = slurp(outFile);
     result.err = slurp(errFile);
     return result;
+}
+
+}  // namespace
+
+RunResult Sandbox::run(const std::vector<std::string>& args, const fs::path& cwd,
+                       const std::vector<std::string>& env) const
+{
+    const fs::path outFile = rootDir / "stdout.txt";
+    const fs::path errFile = rootDir / "stderr.txt";
+    return reap(spawnZarn(*this, args, cwd, env, outFile, errFile, false), outFile, errFile);
+}
+
+Sandbox::Background Sandbox::start(const std::vector<std::string>& args, const fs::path& cwd,
+                                   const std::vector<std::string>& env) const
+{
+    const std::string n = std::to_string(++spawnCount);
+    const fs::path outFile = rootDir / ("stdout." + n + ".txt");
+    const fs::path errFile = rootDir / ("stderr." + n + ".txt");
+    return Background(spawnZarn(*this, args, cwd, env, outFile, errFile, true), outFile, errFile);
+}
+
+Sandbox::Background::Background(int pid, fs::path outFile, fs::path errFile)
+    : pid(pid), outFile(std::move(outFile)), errFile(std::move(errFile))
+{
+}
+
+Sandbox::Background::Background(Background&& other) noexcept
+    : pid(std::exchange(other.pid, -1)), outFile(std::move(other.outFile)), errFile(std::move(other.errFile))
+{
+}
+
+Sandbox::Background::~Background()
+{
+    if (pid > 0) {
+        killGroup(SIGKILL);
+        int ignored = 0;
+        waitpid(pid, &ignored, 0);
+    }
+}
+
+RunResult Sandbox::Background::wait()
+{
+    const RunResult result = reap(pid, outFile, errFile);
+    pid = -1;
+    return result;
+}
+
+void Sandbox::Background::killGroup(int signal) const
+{
+    if (pid > 0)
+        ::kill(-pid, signal);
+}
+
+FileSizeLimit::FileSizeLimit(unsigned long bytes)
+{
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    savedLimit = limit.rlim_cur;
+    savedHandler = signal(SIGXFSZ, SIG_IGN);
+    limit.rlim_cur = bytes;
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+        throw std::system_error(errno, std::generic_category(), "setrlimit");
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = savedLimit;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    signal(SIGXFSZ, savedHandler);
+}
+
+bool waitForFile(const fs::path& file, int timeoutMilliseconds)
+{
+    for (int waited = 0; waited < timeoutMilliseconds; waited += 5) {
+        if (fs::exists(file))
+            return true;
+        usleep(5000);
+    }
+    return fs::exists(file);
 }
 
 std::vector<std::string> lines(const std::string& text)

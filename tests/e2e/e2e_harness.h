@@ -42,11 +42,56 @@ public:
     // The registry file under home().
     std::filesystem::path registryFile() const;
 
+    // A run started in the background, in a process group of its own so that
+    // it can be killed with its recipes.
+    class Background {
+    public:
+        ~Background();  // kills the group and reaps the run if still going
+        Background(Background&& other) noexcept;
+        Background(const Background&) = delete;
+        Background& operator=(const Background&) = delete;
+
+        // Waits for the end of the run.
+        RunResult wait();
+        // Sends the signal to the whole process group.
+        void killGroup(int signal) const;
+
+    private:
+        friend class Sandbox;
+        Background(int pid, std::filesystem::path outFile, std::filesystem::path errFile);
+        int pid = -1;
+        std::filesystem::path outFile;
+        std::filesystem::path errFile;
+    };
+
+    // Starts zarn like run() without waiting for it; each run started has
+    // output files of its own.
+    Background start(const std::vector<std::string>& args, const std::filesystem::path& cwd = {},
+                     const std::vector<std::string>& env = {}) const;
+
 private:
     std::filesystem::path rootDir;
     std::filesystem::path homeDir;
     std::filesystem::path workDir;
 };
+
+// While it lives, writes to regular files stop at `bytes` bytes (EFBIG, as
+// on a full disk), for this process and the runs it starts; SIGXFSZ is
+// ignored meanwhile.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(unsigned long bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    unsigned long savedLimit = 0;
+    void (*savedHandler)(int) = nullptr;
+};
+
+// Waits up to the timeout for the file to exist; true when it does.
+bool waitForFile(const std::filesystem::path& file, int timeoutMilliseconds);
 
 // Splits a text into its lines (without the newlines).
 std::vector<std::string> lines(const std::string& text);
