@@ -1,5 +1,6 @@
-// Helpers shared by the driver's tests: values, throw-away directories,
-// captured log output and the message of what an action throws.
+// Helpers shared by every test folder: values and contexts, throw-away
+// directories, captured log output, what an action throws, and (where the
+// generated parser is on the include path) texts through parser and visitor.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -18,9 +19,12 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "loader/zarn_project.h"
+#include "types/identifier_parser.h"
+#include "types/zarn_context_value.h"
 #include "types/zarn_context_types.h"
 #include "types/zarn_exceptions.h"
 #include "types/zarn_log.h"
@@ -29,29 +33,93 @@
 
 namespace TestSupport {
 
+using Words = std::vector<std::string>;
+
+inline Zarn::Identifier ident(const std::string& text)
+{
+    Zarn::Identifier identifier;
+    Zarn::ParseError error;
+    EXPECT_TRUE(Zarn::parseIdentifier(text, identifier, error)) << text << ": " << error.message;
+    return identifier;
+}
+
 inline Zarn::ZarnValuePtr str(const std::string& text) { return Zarn::makeString(text); }
 inline Zarn::ZarnValuePtr raw(const std::string& text) { return std::make_shared<Zarn::ZarnRawString>(text); }
 inline Zarn::ZarnValuePtr integer(int value) { return std::make_shared<Zarn::ZarnInt>(value); }
 inline Zarn::ZarnValuePtr path(const std::filesystem::path& file) { return Zarn::makePathString(file.string(), {}); }
-inline Zarn::ZarnValuePtr list(std::vector<Zarn::ZarnValuePtr> members)
+inline Zarn::ZarnValuePtr idValue(const std::string& text) { return std::make_shared<Zarn::ZarnIdentifier>(ident(text)); }
+// A string that came out of resolution: never expanded again.
+inline Zarn::ZarnValuePtr finalStr(const std::string& text)
+{
+    auto value = Zarn::makeString(text);
+    Zarn::markFinal(value);
+    return value;
+}
+inline std::shared_ptr<Zarn::ZarnList> list(std::vector<Zarn::ZarnValuePtr> members)
 {
     return std::make_shared<Zarn::ZarnList>(std::move(members));
 }
-inline Zarn::ZarnValuePtr block(const std::vector<Zarn::Assignment>& assignments)
+inline std::shared_ptr<Zarn::ZarnList> strings(const Words& texts)
+{
+    std::vector<Zarn::ZarnValuePtr> members;
+    for (const auto& text : texts)
+        members.push_back(str(text));
+    return list(std::move(members));
+}
+// A context holding the assignments' own value objects, bound to it.
+inline Zarn::ContextPtr contextWith(const std::vector<Zarn::Assignment>& assignments)
 {
     auto context = std::make_shared<Zarn::Context>();
     for (const Zarn::Assignment& assignment : assignments)
         context->addAssignment(assignment, 0);
-    return std::make_shared<Zarn::ZarnContext>(context);
+    return context;
+}
+// A "{ ... }" block over contextWith(assignments).
+inline std::shared_ptr<Zarn::ZarnContext> block(const std::vector<Zarn::Assignment>& assignments)
+{
+    return std::make_shared<Zarn::ZarnContext>(contextWith(assignments));
 }
 
 inline Zarn::Assignment set(const std::string& name, Zarn::ZarnValuePtr value, uint32_t flags = 0)
 {
     return Zarn::Assignment(name, std::move(value), Zarn::Assignment::Set, flags);
 }
+inline Zarn::Assignment append(const std::string& name, Zarn::ZarnValuePtr value)
+{
+    return Zarn::Assignment(name, std::move(value), Zarn::Assignment::Append);
+}
+inline Zarn::Assignment declare(const std::string& name)
+{
+    return Zarn::Assignment(name, nullptr, Zarn::Assignment::Declare);
+}
 inline Zarn::Assignment output(const std::string& name, Zarn::ZarnValuePtr value)
 {
     return set(name, std::move(value), Zarn::Assignment::OutputFlag);
+}
+
+inline Zarn::Condition condition(const std::string& name, Zarn::Condition::OperatorType op, Zarn::ZarnValuePtr rhs,
+                                 std::vector<Zarn::Assignment> then, std::vector<Zarn::Condition> nested = {})
+{
+    return {idValue(name), std::move(rhs), op,
+            std::make_shared<Zarn::ContextTemplate>(std::move(then), std::move(nested))};
+}
+
+inline std::string text(const Zarn::ZarnValuePtr& value) { return value ? value->toString() : "<null>"; }
+
+// The resolved text of a variable.
+inline std::string resolved(Zarn::Context& context, const std::string& name)
+{
+    return text(context.lookup(ident(name)));
+}
+
+// The texts of the members a walk over the value yields.
+inline Words walk(const Zarn::ZarnValuePtr& value)
+{
+    Words texts;
+    auto stop = Zarn::end(value);
+    for (auto it = Zarn::begin(value); !it->equals(*stop); it->next())
+        texts.push_back(text(it->current()));
+    return texts;
 }
 
 // The text of a variable's value; "" when absent or value-less.
@@ -239,4 +307,136 @@ inline std::string quietErrorOf(const std::function<void()>& action)
     return error;
 }
 
+// The message of the error of type E the action throws; "<no error>" when it
+// throws none (an error of another type fails the test).
+template <class E = Zarn::ZarnException>
+std::string messageOf(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const E& error) {
+        if constexpr (std::is_base_of_v<Zarn::ZarnException, E>)
+            return error.getMessage();
+        else
+            return error.what();
+    }
+    return "<no error>";
+}
+
 }  // namespace TestSupport
+
+#if __has_include("parser/CommonLexer.h")
+#include "loader/input_text.h"
+#include "loader/lexed_text.h"
+#include "loader/project_data.h"
+#include "loader/syntax_errors.h"
+#include "loader/zarn_reg_data.h"
+#include "loader/zarn_unit.h"
+#include "loader/zarn_visitor_impl.h"
+#include "parser/CommonLexer.h"
+#include "types/zarn_path_string.h"
+
+namespace TestSupport {
+
+// Keeps "line:column message" per reported error.
+class ErrorCollector : public antlr4::BaseErrorListener {
+public:
+    std::vector<std::string> messages;
+
+    void syntaxError(antlr4::Recognizer*, antlr4::Token*, size_t line, size_t column, const std::string& msg,
+                     std::exception_ptr) override
+    {
+        messages.push_back(std::to_string(line) + ":" + std::to_string(column) + " " + msg);
+    }
+};
+
+// A text loaded as the loaders load it, ready to parse; the whole pipeline
+// lives as long as this does. Errors go to the listener, or are collected.
+struct Parsed {
+    explicit Parsed(const std::string& text, antlr4::ANTLRErrorListener* listener = nullptr)
+        : input(text), lexed(&input.stream, "test"), tokens(&lexed), parser(&tokens)
+    {
+        replaceErrorListeners(lexed.lexer(), listener ? *listener : lexerErrors);
+        replaceErrorListeners(parser, listener ? *listener : parserErrors);
+    }
+
+    // The tree, or std::runtime_error when the text had a syntax error.
+    template <class Tree>
+    Tree* clean(Tree* tree)
+    {
+        if (!lexerErrors.messages.empty() || !parserErrors.messages.empty())
+            throw std::runtime_error("test text has syntax errors");
+        return tree;
+    }
+
+    struct Loaded {
+        explicit Loaded(const std::string& text) { Zarn::loadInputText(stream, text, "test"); }
+        Zarn::InputText stream;
+    };
+
+    ErrorCollector lexerErrors;
+    ErrorCollector parserErrors;
+    Loaded input;
+    Zarn::LexedText lexed;
+    antlr4::CommonTokenStream tokens;
+    ZarnTopParser parser;
+};
+
+// Whole texts through the visitor of their kind, read from "/base".
+inline std::unique_ptr<Zarn::Unit> visitUnitText(const std::string& text)
+{
+    Parsed parsed(text);
+    ZarnVisitorImpl visitor("/base", SourceKind::Unit);
+    return Zarn::takeOwned<Zarn::Unit>(visitor.visitZarnUnit(parsed.clean(parsed.parser.unitFile())->zarnUnit()));
+}
+
+inline Zarn::ProjectData visitProjectText(const std::string& text)
+{
+    Parsed parsed(text);
+    ZarnVisitorImpl visitor("/base", SourceKind::Project);
+    auto* body = parsed.clean(parsed.parser.projFile())->zarnProject();
+    return Zarn::takeResult<Zarn::ProjectData>(visitor.visitZarnProject(body));
+}
+
+// One assignment, visited as it would be in a file of the given kind.
+inline Zarn::Assignment visitAssignmentText(const std::string& text, int kind = SourceKind::Unit, bool must = false)
+{
+    Parsed parsed(text);
+    ZarnVisitorImpl visitor("/base", kind);
+    visitor.allowMustModifier = must;
+    return Zarn::takeResult<Zarn::Assignment>(visitor.visitAssignment(parsed.clean(parsed.parser.assignment())));
+}
+
+// "<type> <text>" of a value, with " @<base>" for a path value, or "(none)".
+inline std::string describe(const Zarn::ZarnValuePtr& value)
+{
+    if (!value)
+        return "(none)";
+    auto* path = dynamic_cast<const Zarn::ZarnPathString*>(value.get());
+    return value->typeName() + " " + value->toString() + (path ? " @" + path->getBaseDirectory().string() : "");
+}
+
+// "<type>/<flags> <name>=<value>" of an assignment, " resolved" when it is.
+inline std::string summary(const Zarn::Assignment& a)
+{
+    return std::to_string(a.type) + "/" + std::to_string(a.flags) + " " + a.name + "=" + describe(a.value) +
+           (a.resolved ? " resolved" : "");
+}
+
+// "{<assignments>; [<op> <lhs> <rhs> <block>]...}" of a block, in the order
+// the visitor stored them, or "null".
+inline std::string outline(const Zarn::ContextTemplate* block)
+{
+    if (!block)
+        return "null";
+    std::string text = "{";
+    for (const auto& assignment : block->assignments)
+        text += summary(assignment) + "; ";
+    for (const auto& c : block->conditions)
+        text += "[" + std::to_string(c.op) + " " + describe(c.lhs) + " " + describe(c.rhs) + " " +
+                outline(c.context.get()) + "]";
+    return text + "}";
+}
+
+}  // namespace TestSupport
+#endif

@@ -142,13 +142,6 @@ TEST_F(BuildCacheTest, FileRecordRebuildsOnlyWhatChanged)
     }
 }
 
-TEST_F(BuildCacheTest, CaseOnlyChangeOfTheCommandRebuilds)
-{
-    planBuilt({"a.c"}, {set("cmdline", str("echo A > out.txt"))});
-    recordFromFile({set("cmdline", str("echo a > out.txt"))});
-    EXPECT_EQ(builtSources(lookup()), "a.c");
-}
-
 // A dependency's outputs reach a recipe as a context value; its files count as
 // the recipe's inputs. With a "+" dependency they are also outputs of the
 // recipe, passed on.
@@ -187,19 +180,6 @@ TEST_F(BuildCacheTest, FilesOfDependencyOutputsAreInputs)
     }
 }
 
-TEST_F(BuildCacheTest, ValuesOfAnotherKindCompareUnequalWithoutThrowing)
-{
-    planBuilt({"a.c"});
-    builder.plan.recipes[0].inputs.push_back(Zarn::RecipeInput{set("n", integer(3)), {}, false});
-    recordFromFile();
-    // The file says "3" as a string: same fingerprint text, other kind.
-    auto& recorded = cache.records.begin()->second->recipes.begin()->second;
-    recorded.inputs[1].input.value = str("3");
-    Zarn::CacheLookupResult result;
-    EXPECT_NO_THROW(result = lookup());
-    EXPECT_EQ(builtSources(result), "a.c");
-}
-
 TEST_F(BuildCacheTest, UpToDateInputPassesItsIntermediateOnlyWhenItsFilesExist)
 {
     planBuilt({"a.c", "b.c"});
@@ -215,6 +195,11 @@ TEST_F(BuildCacheTest, UpToDateInputPassesItsIntermediateOnlyWhenItsFilesExist)
     recorded.inputs[0].intermediate.value = path(dir / "a.c.o");
     // b.o does not exist: b.c is built from source, a.c passes its object.
     EXPECT_EQ(builtSources(lookup()), "a.c.o b.c");
+    // Once the record does not hold the plan, no input counts as up to date,
+    // whatever the plan said.
+    builder.plan.recipes[0].inputs[0].upToDate = true;
+    recordFromFile({set("cmdline", str("other"))});
+    EXPECT_EQ(builtSources(lookup()), "a.c b.c");
 }
 
 // A fingerprint tells the name from the value, so that only equal inputs
@@ -233,33 +218,6 @@ TEST_F(BuildCacheTest, EqualFingerprintsAreBuiltOnceInGroupsByJobCountAndLimit)
     EXPECT_EQ(builtSources(result), "a.c b.c c.c d.c e.c");
 }
 
-TEST_F(BuildCacheTest, WrongTokenIsRejected)
-{
-    planBuilt({"a.c"});
-    auto result = lookup();
-    const std::string out = captureOutput(LogLevel::Error, [&] {
-        cache.upsert(target.key(), result.recipes, result.environment, result.claimToken + 1);
-        cache.upsert(target.key(), result.recipes, result.environment, 0);
-    });
-    EXPECT_EQ(out, "Cache upsert rejected for 'demo::gen': claim token mismatch.\n"
-                   "Cache upsert rejected for 'demo::gen': claim token mismatch.\n");
-    auto record = cache.records.at(Util::CiString("demo::gen"));
-    EXPECT_EQ(record->pending, 1);
-    EXPECT_TRUE(record->recipes.empty());
-}
-
-TEST_F(BuildCacheTest, StoredValuesAreDeepCopies)
-{
-    planBuilt({"a.c"});
-    builder.plan.recipes[0].outputs.push_back(output("objs", list({str("x")})));
-    auto result = lookup();
-    cache.upsert(target.key(), result.recipes, result.environment, result.claimToken);
-    auto objs = std::dynamic_pointer_cast<Zarn::ZarnList>(result.recipes.begin()->second.outputs[1].value);
-    objs->append(*str("y"));
-    const auto& stored = cache.records.at(Util::CiString("demo::gen"))->recipes.begin()->second;
-    EXPECT_EQ(stored.outputs[1].value->toString(), "x");
-}
-
 TEST_F(BuildCacheTest, ClaimIsGivenUpWhenTheVisitLeavesWithoutStoring)
 {
     planBuilt({"a.c"});
@@ -274,18 +232,6 @@ TEST_F(BuildCacheTest, ClaimIsGivenUpWhenTheVisitLeavesWithoutStoring)
     auto again = lookup();
     EXPECT_NE(again.claimToken, 0u);
     EXPECT_EQ(builtSources(again), "a.c");
-}
-
-TEST_F(BuildCacheTest, SnapshotIsSortedByKey)
-{
-    Zarn::RuntimeRecordMap records;
-    for (const char* key : {"b::x", "A::y", "c::z"})
-        records.emplace(Util::CiString(key), std::make_shared<Zarn::RuntimeRecord>());
-    cache.replaceRecords(std::move(records));
-    std::vector<std::string> keys;
-    for (const auto& record : cache.snapshot())
-        keys.push_back(record.key);
-    EXPECT_EQ(keys, (std::vector<std::string>{"A::y", "b::x", "c::z"}));
 }
 
 TEST_F(BuildCacheTest, WaiterGetsAHitWhenTheClaimIsStored)

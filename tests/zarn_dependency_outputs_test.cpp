@@ -10,34 +10,12 @@ namespace {
 
 const std::string collisionTail = " Names are case-insensitive; this may make dependency output ambiguous.\n";
 
-Zarn::ContextPtr outputsWith(const std::vector<Zarn::Assignment>& assignments)
-{
-    auto outputs = std::make_shared<Zarn::Context>();
-    for (const Zarn::Assignment& assignment : assignments)
-        outputs->addAssignment(assignment, 0);
-    return outputs;
-}
-
 Zarn::Dependency dependency(uint32_t aliasKind = 0, const std::string& alias = "")
 {
     Zarn::Dependency result;
     result.aliasKind = aliasKind;
     result.alias = alias;
     return result;
-}
-
-// The text of a dotted variable of the consumer, looked up through the
-// nested context values.
-std::string dotted(const Zarn::Context& context, const std::vector<std::string>& names)
-{
-    const Zarn::Context* current = &context;
-    for (std::size_t i = 0; i + 1 < names.size(); ++i) {
-        auto value = std::dynamic_pointer_cast<Zarn::ZarnContext>(Zarn::getVariable(*current, names[i]));
-        if (!value)
-            return "<not a context: " + names[i] + ">";
-        current = value->getContext().get();
-    }
-    return textOf(*current, names.back());
 }
 
 class DependencyOutputsTest : public ::testing::Test {
@@ -48,37 +26,14 @@ protected:
     }
 
     std::string run(const std::function<void()>& action) { return captureLog(LogLevel::Trace, action); }
-    std::string add(const Zarn::Dependency& dependency, Zarn::QualifiedTargetName name, const std::string& out)
-    {
-        return run([&] { store.createDependencyContext(dependency, name, outputsWith({set("out", str(out))})); });
-    }
     std::string merge(const std::string& alias, Zarn::QualifiedTargetName name, Zarn::ZarnValuePtr value)
     {
-        return run([&] { store.addMergedAliasOutput(dependency(2, alias), name, outputsWith({set("o", value)})); });
+        return run([&] { store.addMergedAliasOutput(dependency(2, alias), name, contextWith({set("o", value)})); });
     }
 
     Zarn::TargetContext consumer;
     Zarn::DependencyOutputStore store;
 };
-
-TEST_F(DependencyOutputsTest, OutputsAppearUnderTheTargetTheUnitOrTheAlias)
-{
-    consumer.addAssignment(set("libs", block({set("first", str("1"))})));
-    EXPECT_EQ(add(dependency(), {"P", "APP", "gen"}, "g.txt"), "");
-    EXPECT_EQ(add(dependency(), {"p", "lib", "gen"}, "l.txt"), "");
-    EXPECT_EQ(add(dependency(), {"p", "lib", "doc"}, "d.txt"), "");
-    EXPECT_EQ(add(dependency(), {"other", "app", "x"}, "o.txt"), "");
-    EXPECT_EQ(add(dependency(1, "libs"), {"p", "lib", "gen"}, "a.txt"),
-              "Dependency output alias 'libs' collides with an existing context variable." + collisionTail);
-
-    EXPECT_EQ(dotted(consumer, {"gen", "out"}), "g.txt");
-    EXPECT_EQ(consumer.variables.at(Util::CiString("gen")).type, Zarn::Assignment::Append);
-    EXPECT_EQ(dotted(consumer, {"lib", "gen", "out"}), "l.txt");
-    EXPECT_EQ(dotted(consumer, {"lib", "doc", "out"}), "d.txt");  // merged into the unit's context
-    EXPECT_EQ(dotted(consumer, {"app", "x", "out"}), "o.txt");     // same unit name, other project
-    EXPECT_EQ(dotted(consumer, {"libs", "first"}), "1");            // an alias appends
-    EXPECT_EQ(dotted(consumer, {"libs", "out"}), "a.txt");
-}
 
 TEST_F(DependencyOutputsTest, CollisionWarnings)
 {
@@ -96,7 +51,6 @@ TEST_F(DependencyOutputsTest, CollisionWarnings)
         {{"p", "tools", "gen"}, "Dependency output 'tools::gen' collides with existing context variable 'tools'."},
         // a context value without that target, or no variable at all: no warning
         {{"p", "docs", "gen"}, ""},
-        {{"p", "app", "fresh"}, ""},
     };
     for (const Case& c : cases)
         EXPECT_EQ(run([&] { store.warnOnCollision(consumer.name, c.dependency, ""); }),
@@ -105,18 +59,10 @@ TEST_F(DependencyOutputsTest, CollisionWarnings)
 
     // Warned, then the append operator decides: a string takes no context value.
     const std::string out = run([&] {
-        EXPECT_THROW(store.createDependencyContext(dependency(), {"p", "tools", "gen"}, outputsWith({})),
+        EXPECT_THROW(store.createDependencyContext(dependency(), {"p", "tools", "gen"}, contextWith({})),
                      Zarn::BadConversion);
     });
     EXPECT_EQ(out, cases[2].warning + collisionTail);
-}
-
-TEST_F(DependencyOutputsTest, MergedAliasWarnsOnceOnCollision)
-{
-    consumer.addAssignment(set("objs", block({})));
-    const std::string first = merge("objs", {"p", "app", "a"}, str("a.o"));
-    EXPECT_EQ(first + merge("OBJS", {"p", "lib", "b"}, str("b.o")),
-              "Dependency output alias 'objs' collides with an existing context variable." + collisionTail);
 }
 
 // An identifier value cannot be appended to: the merge fails, and so does its

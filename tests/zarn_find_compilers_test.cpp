@@ -83,20 +83,6 @@ protected:
     }
 };
 
-TEST_F(FindCompilersStepTest, RewritesTheRegistryKeepingOtherEntries)
-{
-    sandbox.write(sandbox.registryFile(),
-                  "projects {\n  alpha \"/w/alpha/.zarn_project.txt\"\n}\n\n"
-                  "tools {\n  mine {\n    tool_type = \"command\"\n  }\n}\n");
-    prepare({named("default_gnu_12_2_0_x86_64", "12.2.0")});
-    const std::string log = captureLog(5, [&] { app.FindCompilers(); });
-    EXPECT_EQ(log, "Updated file '" + sandbox.registryFile().string() + "'.\n");
-    EXPECT_EQ(readFile(sandbox.registryFile()),
-              "projects {\n  alpha \"/w/alpha/.zarn_project.txt\"\n}\n\n"
-              "tools {\n  default_gnu_12_2_0_x86_64 {\n    tool_type = \"gnu-gcc\"\n"
-              "    toolchain_version = \"12.2.0\"\n  }\n  mine {\n    tool_type = \"command\"\n  }\n}\n");
-}
-
 TEST_F(FindCompilersStepTest, FindingNothingStillRewritesTheFile)
 {
     prepare({});
@@ -113,17 +99,6 @@ TEST_F(FindCompilersStepTest, FailsWithoutAUsableRegistry)
     prepare({named("default_gnu_1_x", "1")});
     EXPECT_EQ(quietErrorOf([&] { app.FindCompilers(); }).rfind("std: Registry file '", 0), 0u);
     EXPECT_TRUE(fs::is_directory(sandbox.registryFile()));
-
-    // Without a home nothing is searched.
-    ZarnApplication homeless;
-    unsetenv("HOME");
-    homeless.findDefaultToolchains = [this] {
-        ++searches;
-        return Definitions{};
-    };
-    captureLog(8, [&] { homeless.LoadRegistry(); });
-    EXPECT_EQ(quietErrorOf([&] { homeless.FindCompilers(); }), "std: Unable to resolve HOME path.");
-    EXPECT_EQ(searches, 1);
 }
 
 }  // namespace

@@ -53,15 +53,6 @@ TEST_F(ProjectCreationTest, FirstLinesDecideTheUnit)
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 13);
 }
 
-TEST_F(ProjectCreationTest, AnExistingProjectFileIsNeverReplaced)
-{
-    sandbox.write("zarn.txt", "unit app\n");
-    sandbox.write(".zarn_project.txt", "name mine\nimport { other; }\n");
-    EXPECT_EQ(errorOf([&] { create(); }), "Zarn: Project file '" + (sandbox.work() / ".zarn_project.txt").string() +
-                                              "' already exists; it is left as it is.");
-    EXPECT_EQ(written(), "name mine\nimport { other; }\n");
-}
-
 TEST_F(ProjectCreationTest, ALinkBackUpTheTreeIsWalkedOnce)
 {
     sandbox.write("app/zarn.txt", "unit app\n");
@@ -117,16 +108,6 @@ TEST_F(ProjectCreationTest, AByteOrderMarkIsReadPast)
     sandbox.write("zarn.txt", "\xEF\xBB\xBFunit app\n");
     create({}, "p");
     EXPECT_EQ(written(), "name p\nunits\n{\napp\n{\n  \"zarn.txt\"\n}\n}\n");
-}
-
-TEST(ProjectTreeTest, UnitNameOfAFileThatCannotBeOpened)
-{
-    Sandbox sandbox;
-    makeSocket(sandbox.work() / "zarn.txt");
-    std::string name = "x";
-    EXPECT_EQ(captureLog(7, [&] { name = Zarn::readUnitNameLine(sandbox.work() / "zarn.txt"); }),
-              "unit file not found\n");
-    EXPECT_EQ(name, "");
 }
 
 }  // namespace

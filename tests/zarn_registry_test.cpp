@@ -41,16 +41,16 @@ protected:
         return registry;
     }
 
+    const Zarn::Assignment& toolVariable(const ZarnRegistry& registry, const char* tool, std::size_t index)
+    {
+        return registry.tools.at(tool)->assignments.at(index);
+    }
+
     // Saves and returns the written text.
     std::string saved(ZarnRegistry& registry)
     {
         captureLog(6, [&] { registry.save(); });
         return readFile(file);
-    }
-
-    const Zarn::Assignment& toolVariable(const ZarnRegistry& registry, const char* tool, std::size_t index)
-    {
-        return registry.tools.at(tool)->assignments.at(index);
     }
 };
 
@@ -65,12 +65,10 @@ TEST_F(RegistryTest, SaveWritesTheExactTextAndItReadsBack)
         const char* written;
     };
     const Case cases[] = {
-        {"", ""},
         {nineLines, nineLines},
         {"projects { beta \"/b\" Alpha \"/a\" }", "projects {\n  Alpha \"/a\"\n  beta \"/b\"\n}\n"},
         {"tools { b { x = 1 } A { } }", "tools {\n  A {\n  }\n  b {\n    x = 1\n  }\n}\n"},
         {"projects { Alpha \"/a/p.txt\" alpha \"/b/p.txt\" }", "projects {\n  Alpha \"/b/p.txt\"\n}\n"},
-        {"tools { t { dir = P\"/opt/x\" } }", "tools {\n  t {\n    dir = P\"/opt/x\"\n  }\n}\n"},
         {"tools { t { flags = [ \"-DAPP\", \"-O2\", \"P\" ] } }",
          "tools {\n  t {\n    flags = [ \"-DAPP\", \"-O2\", \"P\" ]\n  }\n}\n"},
     };
@@ -80,8 +78,6 @@ TEST_F(RegistryTest, SaveWritesTheExactTextAndItReadsBack)
         ZarnRegistry again = loaded(c.written);
         EXPECT_EQ(saved(again), c.written) << c.read;
     }
-    ZarnRegistry registry = loaded(nineLines);
-    EXPECT_EQ(captureLog(5, [&] { registry.save(); }), "Updated file '" + file.string() + "'.\n");
 }
 
 // A tool's "if" blocks take part in its use: a save must keep them too.
@@ -106,35 +102,9 @@ TEST_F(RegistryTest, SaveKeepsModifiersMissingValuesAndConditions)
     ZarnRegistry registry = loaded("tools { t { tool_type = \"command\" !cc = \"gcc\" if x { if arch.kind != \"arm\" "
                                    "{ !cc = \"cc\" } y = 1 } ^out = \"o\" empty = {} if level > 2 {} } }");
     EXPECT_EQ(saved(registry), text);
-    ZarnRegistry again(file);
-    again.load();
-    EXPECT_EQ(toolVariable(again, "t", 1).flags, Zarn::Assignment::ToolFlag);
-    EXPECT_EQ(toolVariable(again, "t", 2).flags, Zarn::Assignment::OutputFlag);
-    EXPECT_EQ(toolVariable(again, "t", 3).type, Zarn::Assignment::Set);
-    EXPECT_EQ(toolVariable(again, "t", 3).value, nullptr);
-    const auto& conditions = again.tools.at("t")->conditions;
-    ASSERT_EQ(conditions.size(), 2u);
-    EXPECT_EQ(conditions[0].op, Zarn::Condition::Test);
-    ASSERT_EQ(conditions[0].context->conditions.size(), 1u);
-    EXPECT_EQ(conditions[0].context->conditions[0].op, Zarn::Condition::NotEqual);
-    EXPECT_EQ(conditions[0].context->conditions[0].context->assignments.at(0).flags, Zarn::Assignment::ToolFlag);
-    EXPECT_EQ(conditions[1].op, Zarn::Condition::Greater);
+    ZarnRegistry again = loaded(text);
+    EXPECT_EQ(again.tools.at("t")->conditions.at(0).context->conditions.size(), 1u);
     EXPECT_EQ(saved(again), text);
-}
-
-TEST_F(RegistryTest, AFileThatFailedToLoadIsNeverOverwritten)
-{
-    const std::string broken = "projects { a \"/a\" }\ntools { t { x = } }\n";
-    sandbox.write(file, broken);
-    ZarnRegistry registry(file);
-    EXPECT_EQ(errorOf([&] { registry.load(); }).rfind("std: " + file.string() + "(2,", 0), 0u);
-    EXPECT_TRUE(registry.loadFailed);
-    EXPECT_TRUE(registry.projects.empty());
-
-    registry.projects["b"] = "/b";
-    EXPECT_EQ(errorOf([&] { registry.save(); }),
-              "std: Registry file '" + file.string() + "' could not be read; not overwriting it.");
-    EXPECT_EQ(readFile(file), broken);
 }
 
 // Texts that would not read back are refused before the file is touched.
@@ -152,21 +122,12 @@ TEST_F(RegistryTest, SaveRefusesEntriesThatWouldNotReadBack)
         const char* reason;
     };
     const Case cases[] = {
-        {"empty project name", [](ZarnRegistry& r) { r.projects[""] = "/p"; },
-         "project name '' is not a valid identifier"},
         {"keyword", [](ZarnRegistry& r) { r.projects["tools"] = "/p"; },
          "project name 'tools' is not a valid identifier"},
         {"quote in path", [](ZarnRegistry& r) { r.projects["p"] = "/a\"b"; },
          "the path of project 'p' holds a double quote"},
-        {"tool name", [](ZarnRegistry& r) { r.tools["my tool"] = nullptr; },
-         "tool name 'my tool' is not a valid identifier"},
         {"variable in a block", [&](ZarnRegistry& r) { r.tools["t"] = tool({}, {condition}); },
          "variable name 'a b' of tool 't' is not a valid identifier"},
-        {"declared with a value",
-         [&](ZarnRegistry& r) {
-             r.tools["t"] = tool({Zarn::Assignment("x", str("v"), Zarn::Assignment::Declare)});
-         },
-         "its text would not read back"},
     };
     for (const auto& c : cases) {
         ZarnRegistry registry = loaded(nineLines);
@@ -270,17 +231,6 @@ TEST_F(RegistryTest, UpdateKeepsWhatOthersSavedMeanwhile)
     EXPECT_EQ(mine.projects.count("d"), 0u);
 }
 
-// A project registered again under another file keeps its first spelling.
-TEST_F(RegistryTest, AddProjectUpdatesTheFileOfAKnownName)
-{
-    ZarnRegistry registry = loaded("projects { App \"/w/app/.zarn_project.txt\" }");
-    auto project = makeProject("app", "/x/.zarn_project.txt");
-    registry.addProject(project);
-    ASSERT_EQ(registry.projects.size(), 1u);
-    EXPECT_EQ(registry.projects.begin()->first.str(), "App");
-    EXPECT_EQ(registry.projects.begin()->second, project->file);
-}
-
 // Unreadable files are made without permissions (tests run as root): a
 // directory or a socket in the way, HOME below a regular file.
 TEST(AppRegistry, LoadProblemsAreLoggedAndTheRunGoesOn)
@@ -292,13 +242,8 @@ TEST(AppRegistry, LoadProblemsAreLoggedAndTheRunGoesOn)
         bool registryMade;
     };
     const Case cases[] = {
-        {"HOME unset", [](const Sandbox&) { unsetenv("HOME"); },
-         "Unable to load registry file: Unable to resolve HOME path.\n", false},
         {"HOME empty", [](const Sandbox&) { setenv("HOME", "", 1); },
          "Unable to load registry file: Unable to resolve HOME path.\n", false},
-        {"HOME below a regular file",
-         [](const Sandbox& s) { setenv("HOME", (s.write("plain", "x") / "home").c_str(), 1); },
-         "Unable to load registry file: ", false},
         {"directory in the way", [](const Sandbox& s) { fs::create_directories(s.registryFile()); },
          "Registry file '{}' not found.\n", true},
         {"socket in the way",
@@ -309,8 +254,6 @@ TEST(AppRegistry, LoadProblemsAreLoggedAndTheRunGoesOn)
          "Registry file '{}' not found.\n", true},
         {"invalid UTF-8", [](const Sandbox& s) { s.write(s.registryFile(), "projects { a \"/\xff\" }"); },
          "Unable to read {}: the text is not valid UTF-8.\n", true},
-        {"syntax error", [](const Sandbox& s) { s.write(s.registryFile(), "projects { a }"); },
-         "Unable to load registry file: {}(1,13): '}' ", true},
     };
     for (const auto& c : cases) {
         Sandbox sandbox;
@@ -363,7 +306,7 @@ TEST_F(AppRegistryTest, RegisterProjectRefusals)
     EXPECT_EQ(errorOf([&] { app.RegisterProject(); }), "Zarn: project '' not found.");
 
     const std::string file = (sandbox.work() / ".zarn_project.txt").string();
-    for (const char* name : {"", "my.app", "units"}) {
+    for (const char* name : {"my.app", "units"}) {
         useProject(name);
         EXPECT_EQ(errorOf([&] { app.RegisterProject(); }),
                   "Zarn: Project file '" + file + "' gives the project name '" + name +
@@ -377,17 +320,6 @@ TEST_F(AppRegistryTest, RegisterProjectRefusals)
 
     unsetenv("HOME");
     EXPECT_EQ(errorOf([&] { app.RegisterProject(); }), "std: Unable to resolve HOME path.");
-}
-
-TEST_F(AppRegistryTest, RegisterProjectRefusesToOverwriteAnUnreadableRegistry)
-{
-    const std::string corrupt = "projects { old \"/old\" \n tools { broken";
-    sandbox.write(sandbox.registryFile(), corrupt);
-    load();
-    useProject("demo");
-    EXPECT_EQ(errorOf([&] { app.RegisterProject(); }),
-              "std: Registry file '" + sandbox.registryFile().string() + "' could not be read; not overwriting it.");
-    EXPECT_EQ(readFile(sandbox.registryFile()), corrupt);
 }
 
 // Tools of a project are named "<project>/<tool>" (just the tool's name in an

@@ -26,26 +26,6 @@ public:
     std::vector<Recipe> createRecipes(const Context&) override { return {}; }
 };
 
-TEST(MatcherTest, DefinitionMergesIntoTheTypeTables)
-{
-    // A want naming a table variable replaces that variable (the whole
-    // assignment); a definition variable leaves the wants.
-    KeySet wants, variables;
-    for (const Assignment& want : {set("CMDLINE", str("make"), 1), set("extra", str("x"))})
-        wants.insert_or_assign(want.name, want);
-    variables.insert_or_assign("FLAGS", set("FLAGS", str("-O2"), Assignment::ToolFlag));
-    PlainMatcher matcher("tool", makeKeySet({makeKeyEntry("cwd"), makeKeyEntry("flags")}),
-                         makeKeySet({makeKeyEntry("cmdline"), makeKeyEntry("compiler")}), wants, variables);
-
-    EXPECT_EQ(matcher.variables.at("cmdline").value->toString(), "make");
-    EXPECT_EQ(matcher.variables.at("cmdline").flags, 1u);
-    EXPECT_EQ(matcher.variables.at("flags").value->toString(), "-O2");
-    EXPECT_TRUE(matcher.variables.count("compiler"));
-    EXPECT_EQ(matcher.variables.size(), 3u);
-    EXPECT_TRUE(matcher.wants.count("cwd") && matcher.wants.count("extra"));
-    EXPECT_EQ(matcher.wants.size(), 2u);
-}
-
 // A subject the target lacks makes the build impossible; an output variable
 // is no subject; without subjects every target is possible.
 TEST(BuilderTest, MatchSubjects)

@@ -50,14 +50,4 @@ TEST(ToolTypeRegistryTest, TypesIgnoreCaseReplaceAndFallBack)
     EXPECT_EQ(createMatcher("test-fallback-none", "x", {}, {}), nullptr);
 }
 
-// Unlike a definition's tables, a type's table keeps the first entry of a
-// name.
-TEST(ToolTablesTest, KeySetKeepsTheFirstEntryOfAName)
-{
-    KeySet keys = makeKeySet({makeKeyEntry("Name", str("first")), makeKeyEntry("NAME", str("second"))});
-    ASSERT_EQ(keys.size(), 1u);
-    EXPECT_EQ(keys.begin()->second.name, "Name");
-    EXPECT_EQ(keys.begin()->second.value->toString(), "first");
-}
-
 }  // namespace

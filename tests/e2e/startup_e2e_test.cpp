@@ -57,15 +57,11 @@ TEST(StartupE2e, RunsOverAUnitFileWithoutProject)
     const std::string noProject = "No file to list. You need .zarn_project.txt.\n";
     expectRuns(box, {
         {"", {"-l", "1"}, 0, "A\nb\nc\n"},
-        {"", {"-l", "app"}, 0, "A\nb\nc\n"},
         {"", {"-l", "APP"}, 0, "A\nb\nc\n"},
         {"", {"-v", "7", "-l", "1"}, 0, "b\n"},  // the file's first target shows at any threshold
         {"", {"-l", "nope"}, 1, "Error: Unit 'nope' not found.\n"},
         {"", {"-u"}, 255, noProject},
-        {"", {"-p"}, 255, noProject},
-        {"", {"--list-profiles"}, 255, noProject},
         {"", {"-u", "-l", "1"}, 0, "A\nb\nc\n"},  // the target listing comes first
-        {"", {"-f", "noname.txt", "-l", "1"}, 0, "first\n"},
         {"", {"-f", "sub/other.txt", "-l", "other"}, 0, "x\n"},
         {"", {"-r"}, 1, "Error: project '' not found.\n"},
         {"", {"-l", "1", "= 3"}, 1, "Parsing assignment failed due to syntax errors.\n"},
@@ -184,6 +180,32 @@ TEST_F(ProjectE2e, AnImportCycleIsAnError)
     const std::string mainFile = (mainDir / ".zarn_project.txt").string();
     const std::string libFile = (box.work() / "lib" / ".zarn_project.txt").string();
     EXPECT_EQ(result.out, "Error: Import cycle: " + mainFile + " -> " + libFile + " -> " + mainFile + "\n");
+}
+
+// An import profile becomes the imported project's profile; bad imports end
+// the run.
+TEST_F(ProjectE2e, ImportProfilesAndImportErrors)
+{
+    box.write("lib/.zarn_project.txt",
+              "name lib\nunits { core { \"core.txt\" } }\nprofiles { fast { speed = \"fast\" } }\n");
+    const auto imports = [&](const std::string& text) {
+        box.write("main/.zarn_project.txt", "name main\nimport { " + text + " }\nunits { app { \"app.txt\" } }\n");
+    };
+    imports("\"../lib/.zarn_project.txt\" (fast);");
+    const auto dump = box.run({"-d"}, "main");
+    EXPECT_TRUE(contains(dumpedContext(dump.out, "Implicit context for project 'lib':"), "speed = \"fast\""))
+        << dump.out;
+    imports("\"../lib/.zarn_project.txt\"; \"../lib/.zarn_project.txt\" LIB;");
+    EXPECT_NE(box.run({"-d"}, "main").out.find("Error: Project namespace 'LIB' is used more than once.\n"),
+              std::string::npos);
+    const std::pair<std::string, std::string> cases[] = {
+        {"nothere: \"../lib/.zarn_project.txt\";", "Error: profile 'nothere' not found.\n"},
+        {"\"../lib/.zarn_project.txt\" (nothere);", "Error: profile 'nothere' not found.\n"},
+    };
+    for (const auto& [text, error] : cases) {
+        imports(text);
+        expectRuns(box, {{"main", {"-l", "1"}, 1, error}});
+    }
 }
 
 TEST_F(ProjectE2e, ARegistryImport)

@@ -3,9 +3,9 @@
 #include <random>
 #include <sstream>
 
-#include "loader/visit_support.h"
+#include "test_support.h"
 
-using LoaderTest::failure;
+using TestSupport::messageOf;
 
 TEST(InputText, Utf8Validation)
 {
@@ -33,7 +33,7 @@ TEST(InputText, InvalidTextNamesTheSource)
 {
     antlr4::ANTLRInputStream input;
     std::istringstream stream("a = \"caf\xE9\"\n");
-    EXPECT_EQ(failure<Zarn::ZarnException>([&] { Zarn::loadInputText(input, stream, "/p/zarn.txt"); }),
+    EXPECT_EQ(messageOf<Zarn::ZarnException>([&] { Zarn::loadInputText(input, stream, "/p/zarn.txt"); }),
               "Unable to read /p/zarn.txt: the text is not valid UTF-8.");
 }
 
@@ -74,7 +74,7 @@ TEST(InputText, NulBytesAreRefusedWithTheirLineAndColumn)
     };
     antlr4::ANTLRInputStream input;
     for (const auto& [text, where] : cases)
-        EXPECT_EQ(failure<Zarn::ZarnException>([&] { Zarn::loadInputText(input, text, "/p/zarn.txt"); }),
+        EXPECT_EQ(messageOf<Zarn::ZarnException>([&] { Zarn::loadInputText(input, text, "/p/zarn.txt"); }),
                   std::string("Unable to read /p/zarn.txt: a NUL byte at ") + where + ".")
             << testing::PrintToString(text);
 }

@@ -9,10 +9,10 @@
 
 #include "loader/input_text.h"
 #include "loader/syntax_errors.h"
-#include "loader/visit_support.h"
+#include "test_support.h"
 #include "parser/ZarnTopParser.h"
 
-using LoaderTest::failure;
+using TestSupport::messageOf;
 
 namespace {
 
@@ -120,7 +120,7 @@ TEST(LexedText, RefusesNestingDeeperThanTheLimitBeforeReportingAnything)
     // A stray character first: its report is never made, the nesting wins.
     const std::string tooDeep = "$ a = " + std::string(limit / 2, '[') + std::string(limit / 2 + 1, '{');
     testing::internal::CaptureStderr();
-    EXPECT_EQ(failure<Zarn::ZarnException>([&] { lex(tooDeep); }),
+    EXPECT_EQ(TestSupport::messageOf<Zarn::ZarnException>([&] { lex(tooDeep); }),
               "Unable to read /p/x.txt: blocks and lists are nested deeper than 256 levels.");
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }

@@ -1,7 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "loader/visit_support.h"
+#include "test_support.h"
 
 using ::testing::ElementsAre;
 using ::testing::StartsWith;
@@ -13,7 +13,7 @@ std::vector<std::string> collected(const std::string& text, const std::string& s
 {
     ThrowingErrorListener listener;
     listener.sourcePath = source;
-    LoaderTest::Parsed(text, &listener).parser.projFile();
+    TestSupport::Parsed(text, &listener).parser.projFile();
     return listener.messages;
 }
 
@@ -35,21 +35,3 @@ TEST(ThrowingErrorListener, LinesNameFilePositionAndToken)
     EXPECT_TRUE(collected("name demo units { app { \"a.txt\" } }", "/p/x").empty());
 }
 
-TEST(ZarnErrorCounter, CountsAndPrintsUnlessQuiet)
-{
-    ZarnErrorCounter quiet("assignment", true);
-    ZarnErrorCounter loud("cmdline", false);
-    testing::internal::CaptureStderr();
-    LoaderTest::Parsed("a = ", &quiet).parser.assignment();
-    LoaderTest::Parsed("a = [1, 2] b", &quiet).parser.assignment();
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-    EXPECT_EQ(quiet.errors, 1);
-
-    testing::internal::CaptureStderr();
-    LoaderTest::Parsed("= 1", &loud).parser.assignment();
-    const std::string printed = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(loud.errors, 1);
-    EXPECT_THAT(printed, StartsWith("cmdline: line 1:0 "));
-    EXPECT_THAT(printed, ::testing::HasSubstr("'='"));
-    EXPECT_EQ(printed.find('\n'), printed.size() - 1);
-}

@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 
-#include "loader/visit_support.h"
+#include "test_support.h"
 
 namespace {
 
@@ -72,7 +72,7 @@ TEST(TreeChildren, PicksWhatTheGeneratedAccessorsPick)
 {
     for (const char* text : units) {
         antlr4::BaseErrorListener quiet;
-        LoaderTest::Parsed parsed(text, &quiet);
+        TestSupport::Parsed parsed(text, &quiet);
         EXPECT_GT(compareTree(parsed.parser.unitFile()), 3u) << text;
     }
 }
@@ -95,7 +95,7 @@ TEST(TreeChildren, AgreesOnRandomMutationsOfUnitTexts)
                 text.erase(at, 1);
         }
         antlr4::BaseErrorListener quiet;
-        LoaderTest::Parsed parsed(text, &quiet);
+        TestSupport::Parsed parsed(text, &quiet);
         compareTree(parsed.parser.unitFile());
         ASSERT_FALSE(HasFailure()) << text;
     }

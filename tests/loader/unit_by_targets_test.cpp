@@ -6,9 +6,9 @@
 #include <random>
 #include <string>
 
-#include "loader/visit_support.h"
+#include "test_support.h"
 
-using LoaderTest::outline;
+using TestSupport::outline;
 
 namespace {
 
@@ -56,9 +56,9 @@ std::string byTargets(const std::string& text)
 std::string ordinary(const std::string& text)
 {
     try {
-        LoaderTest::Parsed parsed(text);
+        TestSupport::Parsed parsed(text);
         auto* tree = parsed.parser.unitFile();
-        if (parsed.counter.errors > 0 || parsed.parser.getNumberOfSyntaxErrors() > 0)
+        if (!parsed.lexerErrors.messages.empty() || !parsed.parserErrors.messages.empty() || parsed.parser.getNumberOfSyntaxErrors() > 0)
             return "syntax errors";
         ZarnVisitorImpl visitor("/base", SourceKind::Unit);
         return describe(*Zarn::takeOwned<Zarn::Unit>(visitor.visitZarnUnit(tree->zarnUnit())));

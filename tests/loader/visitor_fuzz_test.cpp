@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "loader/assignment_text.h"
-#include "loader/visit_support.h"
+#include "test_support.h"
 #include "types/zarn_dependency_list.h"
 #include "types/zarn_log.h"
 #include "types/zarn_string.h"
@@ -120,7 +120,7 @@ bool visitText(Rule rule, const std::string& text)
         succeeds([&] { parseAssignmentText(text, "/base"); });
     bool clean = false;
     succeeds([&] {
-        LoaderTest::Parsed parsed(text);
+        TestSupport::Parsed parsed(text);
         ZarnTopParser& parser = parsed.parser;
         ZarnVisitorImpl visitor("/base", rule == Assignment ? Unit : rule);
         if (rule == Unit) {
@@ -134,7 +134,7 @@ bool visitText(Rule rule, const std::string& text)
         } else {
             Zarn::takeResult<Zarn::Assignment>(visitor.visitAssignment(parser.assignment()));
         }
-        clean = parsed.counter.errors == 0;
+        clean = parsed.lexerErrors.messages.empty() && parsed.parserErrors.messages.empty();
     });
     return clean;
 }

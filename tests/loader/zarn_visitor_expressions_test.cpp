@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "loader/visit_support.h"
+#include "test_support.h"
 
-using namespace LoaderTest;
+using namespace TestSupport;
 
 TEST(VisitorValues, EachLiteralAndKindOfText)
 {
@@ -13,34 +13,28 @@ TEST(VisitorValues, EachLiteralAndKindOfText)
         const char* value;
     } cases[] = {
         {R"(v = "a ${x} \n")", unit, R"(ZarnString a ${x} \n)"},
-        {R"(v = "")", unit, "ZarnString "},
         {R"~(v = R"(x "q" y)")~", unit, R"(ZarnRawString x "q" y)"},
-        {R"~(v = R"()")~", unit, "ZarnRawString "},
         {"v = 2147483647", unit, "ZarnInt 2147483647"},
-        {"v = -12", unit, "ZarnInt -12"},
         {"v = a[-1][0:5].b[x.y]", unit, "ZarnIdentifier a[18446744073709551615][0..5].b[x.y]"},
         {"v = [1, \"x\", [2, 3]]", unit, "ZarnList 1 x 2 3"},
         // A path literal keeps its base ("@"), but a project file makes it absolute text.
         {R"~(v = P"(src/*.c)")~", unit, "ZarnString src/*.c @/base"},
         {R"~(v = P"(bin)")~", registry, "ZarnString bin @/base"},
         {R"~(v = P"(src/a.c)")~", project, "ZarnString /base/src/a.c"},
-        {R"~(v = P"(/opt/x)")~", project, "ZarnString /opt/x"},
         // A block is a value only in unit texts.
-        {"v = { a = 1 b = \"x\" }", unit, "ZarnContext a b"},
         {"v = [1, { a = 1 }]", unit, "ZarnList 1 a"},
         {"v = { a = 1 }", project, "(none)"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(describe(visitAssignmentText(c.text, c.kind).value), c.value) << c.text;
     EXPECT_THROW(visitAssignmentText("v = 2147483648"), std::out_of_range);
-    EXPECT_THROW(visitAssignmentText("v = -2147483649"), std::out_of_range);
-    EXPECT_EQ(failure([] { visitAssignmentText("v = [1, { a = 1 }]", SourceKind::Project); }),
+    EXPECT_EQ(messageOf<std::runtime_error>([] { visitAssignmentText("v = [1, { a = 1 }]", SourceKind::Project); }),
               "List member cannot be a block in this context.");
 }
 
 TEST(VisitorIdentifiers, PatternIndexIsRefused)
 {
-    EXPECT_EQ(failure([] { visitAssignmentText(R"~(v = a[R"(x.*)"])~"); }),
+    EXPECT_EQ(messageOf<std::runtime_error>([] { visitAssignmentText(R"~(v = a[R"(x.*)"])~"); }),
               R"~(A pattern index (R"(x.*)") is not supported.)~");
 }
 
@@ -54,7 +48,7 @@ TEST(VisitorAssignments, OperatorsAndModifiers)
     EXPECT_EQ(summary(visitAssignmentText("!cc = 1", SourceKind::Registry)), "1/2 cc=ZarnInt 1");
     EXPECT_EQ(summary(visitAssignmentText("!cc = 1", SourceKind::Unit, true)), "1/2 cc=ZarnInt 1");
     for (int kind : {int(SourceKind::Unit), int(SourceKind::Project)})
-        EXPECT_EQ(failure([kind] { visitAssignmentText("!cc = 1", kind); }),
+        EXPECT_EQ(messageOf<std::runtime_error>([kind] { visitAssignmentText("!cc = 1", kind); }),
                   "'!' assignment modifier is not allowed in this context.");
 }
 
@@ -75,7 +69,7 @@ TEST(VisitorBlocks, AssignmentsComeBeforeConditionalBlocks)
 
 TEST(VisitorBlocks, BlockOperandOfAComparisonIsRefusedOutsideUnits)
 {
-    EXPECT_EQ(failure([] { visitProjectText("profiles { p { if x = { y = 1 } { z = 2 } } }"); }),
+    EXPECT_EQ(messageOf<std::runtime_error>([] { visitProjectText("profiles { p { if x = { y = 1 } { z = 2 } } }"); }),
               "Condition operand cannot be a block in this context.");
     // In a unit file the block is a context value and the condition stands.
     auto unit = visitUnitText("t: { if x = { y = 1 } { z = 2 } }");

@@ -1,18 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "loader/visit_support.h"
+#include "test_support.h"
 
-using namespace LoaderTest;
-
-TEST(VisitorProjects, EmptyProjectAndEmptySections)
-{
-    for (const char* text : {"", "import { } tools { } units { } profiles { }"}) {
-        auto data = visitProjectText(text);
-        EXPECT_TRUE(data.name.empty() && data.imports.empty() && data.toolDefinitions.empty() &&
-                    data.units.empty() && data.profiles.empty())
-            << text;
-    }
-}
+using namespace TestSupport;
 
 TEST(VisitorProjects, UnitsOfOneNameAreMergedAndImportsRead)
 {
@@ -46,24 +36,7 @@ TEST(VisitorProjects, ToolsAllowTheMustModifierAndProfilesDoNot)
     EXPECT_EQ(found, "gcc {1/0 tool_type=ZarnString gnu-gcc; 1/2 cc=ZarnString /base/bin/gcc; } "
                      "gcc {1/0 x=ZarnInt 1; } debug {1/0 opt=ZarnInt 0; } Debug {1/0 opt=ZarnInt 1; } ");
     // The flag is put back after a tool, so the profile after it is refused.
-    EXPECT_EQ(failure([] { visitProjectText("tools { t { !a = 1 } } profiles { p { !a = 1 } }"); }),
+    EXPECT_EQ(messageOf<std::runtime_error>([] { visitProjectText("tools { t { !a = 1 } } profiles { p { !a = 1 } }"); }),
               "'!' assignment modifier is not allowed in this context.");
 }
 
-TEST(VisitorRegistry, EntriesAndTools)
-{
-    Parsed parsed(R"(projects {
-            foo "projects/foo/.zarn_project.txt" bar "/abs/bar/.zarn_project.txt" foo "again" }
-        tools { gcc12 { tool_type = "gnu-gcc" !version = "12" } })");
-    ZarnVisitorImpl visitor("/home/u/.config/zarn", SourceKind::Registry);
-    auto data = Zarn::takeResult<ZarnRegData>(
-        visitor.visitZarnRegistry(parsed.clean(parsed.parser.registryFile())->zarnRegistry()));
-    std::string found;
-    for (const auto& project : data.projects)
-        found += project.name + " " + project.path.string() + "; ";
-    for (const auto& tool : data.tools)
-        found += tool.name + " " + outline(tool.contextTemplate.get());
-    EXPECT_EQ(found, "foo /home/u/.config/zarn/projects/foo/.zarn_project.txt; bar /abs/bar/.zarn_project.txt; "
-                     "foo /home/u/.config/zarn/again; "
-                     "gcc12 {1/0 tool_type=ZarnString gnu-gcc; 1/2 version=ZarnString 12; }");
-}

@@ -2,28 +2,10 @@
 
 #include <variant>
 
-#include "loader/visit_support.h"
+#include "test_support.h"
 #include "types/zarn_identifier_value.h"
 
-using namespace LoaderTest;
-
-TEST(VisitorUnits, UnitLineNamesTheUnitAndEveryTarget)
-{
-    auto unit = visitUnitText("unit lib build: {} test(kind, level): build {}");
-    EXPECT_EQ(unit->name, "lib");
-    EXPECT_EQ(unit->firstTarget, "build");
-    EXPECT_EQ(unit->targets.at("TEST").name.toString(), "/lib::test");
-    EXPECT_EQ(unit->targets.at("TEST").parameterNames, (std::vector<std::string> {"kind", "level"}));
-    EXPECT_TRUE(unit->targets.at("build").parameterNames.empty());
-    // Without a unit line the visitor's names stand.
-    Parsed parsed("t: {}");
-    ZarnVisitorImpl visitor("/", SourceKind::Unit);
-    visitor.projectName = "p";
-    visitor.unitName = "given";
-    unit = Zarn::takeOwned<Zarn::Unit>(visitor.visitZarnUnit(parsed.clean(parsed.parser.unitFile())->zarnUnit()));
-    EXPECT_EQ(unit->name, "");
-    EXPECT_EQ(unit->targets.at("t").name.toString(), "p/given::t");
-}
+using namespace TestSupport;
 
 TEST(VisitorUnits, DependenciesOfEveryForm)
 {
@@ -47,11 +29,11 @@ TEST(VisitorUnits, DependenciesOfEveryForm)
 // A failing visit frees whatever it built so far (the sanitizer build checks).
 TEST(VisitorUnits, ErrorsAreReportedAndLeakNothing)
 {
-    EXPECT_EQ(failure<std::invalid_argument>([] { visitUnitText("build: {} Build: {}"); }),
+    EXPECT_EQ(messageOf<std::invalid_argument>([] { visitUnitText("build: {} Build: {}"); }),
               "Key already exists: build");
-    EXPECT_EQ(failure([] { visitUnitText("a: { x = [1] } t: { if y { !x = 1 } }"); }),
+    EXPECT_EQ(messageOf<std::runtime_error>([] { visitUnitText("a: { x = [1] } t: { if y { !x = 1 } }"); }),
               "'!' assignment modifier is not allowed in this context.");
-    auto message = [](const char* text) { return failure<Zarn::ZarnException>([&] { visitUnitText(text); }); };
+    auto message = [](const char* text) { return messageOf<Zarn::ZarnException>([&] { visitUnitText(text); }); };
     const std::string dynamicOnly = "The source parameter marker '.' can only be used with a dynamic dependency.";
     EXPECT_EQ(message("t: @deps(x, .) {}"), "The source parameter marker '.' must be the first dependency parameter.");
     EXPECT_EQ(message("t: core(.) {}"), dynamicOnly);

@@ -105,14 +105,10 @@ TEST(C3Builder, OutputFileNameByKindAndToolchain)
     const std::vector<Case> cases = {
         {linux, Zarn::C3Executable, std::nullopt, "app"},
         {linux, Zarn::C3StaticLibrary, "core", "core.a"},
-        {linux, Zarn::C3SharedObject, "core", "core.so"},
         {linux, Zarn::C3Dll, "core", "core.dll"},
-        {linux, Zarn::C3StaticLibrary, "core.x", "core.x"},
         {linux, Zarn::C3StaticLibrary, "app.v2", "app.v2"},
         {windows, Zarn::C3Executable, std::nullopt, "app.exe"},
         {windows, Zarn::C3StaticLibrary, "core", "core.lib"},
-        {windows, Zarn::C3SharedObject, "core", "core.so"},
-        {windows, Zarn::C3StaticLibrary, "core.x", "core.x"},
     };
     for (const Case& c : cases) {
         std::vector<Assignment> variables;

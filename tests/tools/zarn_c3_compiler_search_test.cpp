@@ -41,9 +41,7 @@ TEST(C3CompilerSearch, VersionIsTheFirstDottedNumber)
         {"build 7, release 0.7", "0.7"},
         {"v12.10.3-rc1.", "12.10.3"},
         {"1..2 or 3.", "1"},
-        {"release 7", "7"},
         {"no version here", ""},
-        {"", ""},
     };
     for (const auto& [output, version] : cases)
         EXPECT_EQ(Zarn::c3VersionFromOutput(output), version) << output;

@@ -101,17 +101,4 @@ TEST(C3Toolchain, MatchComparesTheTargetsVersionExactly)
     }
 }
 
-TEST(C3Toolchain, RegisteredUnderItsTypeName)
-{
-    TempDir dir;
-    FakeC3c::write(dir / "bin/c3c.exe", reporting("0.5.0"));
-    Zarn::initC3ToolTables();
-    auto matcher = Zarn::createMatcher("C3C", "mine", wantsOf({set("toolchain_path", str(dir.path().string()))}), {});
-    auto* c3 = dynamic_cast<C3Matcher*>(matcher.get());
-    ASSERT_TRUE(c3);
-    EXPECT_EQ(c3->name, "mine");
-    EXPECT_EQ(c3->version, "0.5.0");
-    EXPECT_EQ(c3->builder->getOutputFileName(Zarn::Context(), "app", Zarn::C3StaticLibrary), "app.lib");
-}
-
 }  // namespace

@@ -43,23 +43,6 @@ KeySet wantsOf(const std::vector<Assignment>& assignments)
     return wants;
 }
 
-TEST(GnuMatcher, TablesAndRegistration)
-{
-    const struct { const VariableSchema& schema; size_t size; } schemas[] = {
-        {gccVariableSchema(), 12}, {gppVariableSchema(), 13}, {arVariableSchema(), 5},
-        {ldVariableSchema(), 9},   {objcopyVariableSchema(), 4},
-    };
-    for (const auto& s : schemas)
-        EXPECT_EQ(s.schema.size(), s.size);
-    EXPECT_EQ(arVariableSchema().at("STATIC").exactMatchWeight, 5u);
-    EXPECT_EQ(arVariableSchema().at("STATIC").partialMatchWeight, 0u);
-    EXPECT_EQ(gnuWantKeys().size(), 6u);
-    initGnuToolTables();
-    // The factory is registered: without a toolchain path it refuses.
-    EXPECT_EQ(errorOf([] { createMatcher("GNU-GCC", "t", KeySet(), KeySet()); }),
-              "Zarn: GNUMatcher requires want variable 'toolchain_path'.");
-}
-
 TEST(GnuMatcher, TargetMustFitTheToolchain)
 {
     const struct { std::vector<Assignment> target; std::vector<Assignment> wants; int status; } cases[] = {
@@ -121,18 +104,6 @@ TEST(GnuMatcher, BestToolByScore)
     // Without objcopy nothing converts.
     EXPECT_EQ(matcher({}, false)->createBuilder(*targetWith({set("INPUT", str("app"))})), nullptr);
     EXPECT_EQ(matcher({}, false)->match(*targetWith({set("INPUT", str("app"))})).status, 0);
-}
-
-TEST(GnuMatcher, CloneSharesTheTools)
-{
-    auto gnu = matcher(wantsOf({set("toolchain_path", str("/tc"))}));
-    auto copy = gnu->clone();
-    auto& cloned = dynamic_cast<GNUMatcher&>(*copy);
-    EXPECT_EQ(cloned.tools, gnu->tools);
-    EXPECT_EQ(cloned.compiler.version, "12.2.0");
-    EXPECT_EQ(getAssignmentText(cloned.wants, "toolchain_path"), "/tc");
-    auto target = targetWith({set("C_FILES", str("a.c"))});
-    EXPECT_EQ(cloned.createBuilder(*target), gnu->tools[0]);
 }
 
 }  // namespace

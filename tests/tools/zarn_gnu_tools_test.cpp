@@ -206,7 +206,6 @@ TEST(GnuTools, OneProductNameEverywhere)
     const struct { std::shared_ptr<GNUTool> tool; std::vector<Assignment> variables; const char *variable, *exported, *name; } cases[] = {
         {ar(), {}, "LIB", "lib", "t"},
         {ar(), {set("OUTPUT_NAME", str(""))}, "LIB", "lib", "t.a"},
-        {ar(), {declared("OUTPUT_NAME")}, "LIB", "lib", "t.a"},
         {ar(), {set("OUTPUT_NAME", str("libx.a"))}, "LIB", "lib", "libx.a"},
         {ld(), {set("OUTPUT_NAME", str(""))}, "BINARY", "binary", "t.elf"},
         {ld(), {declared("OUTPUT_NAME"), set("SHARED", integer(1))}, "SO", "so", "t.so"},
@@ -251,22 +250,6 @@ TEST(GnuTools, CompileToolsExportTheObjectsOfBothKindsOfSource)
     const Context exports = tool->createOutputContext(*job, 0);
     EXPECT_EQ(textOf(exports, "objs"), (dir / "a.o").string() + " " + (dir / "b.o").string());
     EXPECT_FALSE(hasVariable(exports, "binary"));
-}
-
-TEST(GnuTools, BaseNamesIdentityAndPath)
-{
-    auto tool = std::make_shared<GNU_AR>(arMatchSubjects(), arVariableSchema(), record("arm", "", ""),
-                                         "/tc/bin/arm-none-eabi-ar");
-    EXPECT_EQ(tool->getName(), "arm-none-eabi-ar");
-    EXPECT_EQ(tool->getToolIdentity(Context()), "arm--");
-    TempDir root;
-    tool->outputDir = root.path();
-    Context job;
-    job.addAssignment(set("OBJS", file("/o/a.o")));
-    const std::vector<Recipe> recipes = tool->createRecipes(job);
-    ASSERT_EQ(recipes.size(), 1u);
-    EXPECT_EQ(recipes[0].pathPrefixes, std::vector<fs::path>{"/tc/bin"});
-    EXPECT_EQ(recipes[0].workingDirectory, root.path());
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
 #include "types/nesting_limit.h"
 
-#include "types_test_support.h"
+#include "test_support.h"
 
-using namespace TypesTestSupport;
+using namespace TestSupport;
+using namespace Zarn;
 
 namespace {
 
@@ -19,7 +20,7 @@ TEST(ValueDepth, CountsListsAndBlocksInsideEachOther)
 {
     const std::pair<ZarnValuePtr, unsigned> cases[] = {
         {str("x"), 0},
-        {num(1), 0},
+        {integer(1), 0},
         {list({}), 1},
         {strings({"a", "b"}), 1},
         {block({}), 1},

@@ -3,28 +3,25 @@
 #include <cstdio>
 #include <string>
 
-#include "types_test_support.h"
+#include "test_support.h"
 
-using namespace TypesTestSupport;
+using namespace TestSupport;
+using namespace Zarn;
 
 TEST(RenderArgument, WritesBlankPrefixAndTextQuotedOrNot)
 {
     const struct { std::string text, prefix; bool quote; std::string expected; } cases[] = {
         {"a", "-I", false, " -Ia"},
-        {"a", "-I", true, " -I\"a\""},
-        {"a b", "", true, " \"a b\""},
-        {"", "-I", false, ""},
+        {"a b", "-I", true, " -I\"a b\""},
         {"", "-I", true, ""},
         // Quoted by the author: kept, a missing closing quote added.
         {"\"abc\"", "-D", true, " -D\"abc\""},
         {"\"abc", "-D", true, " -D\"abc\""},
-        {"\"", "", true, " \""},
         {"\"$HOME\"", "", true, " \"$HOME\""},
         // Quoted here: what the shell would still interpret is escaped.
         {"x$(cmd).c", "", true, " \"x\\$(cmd).c\""},
         {"a`b`", "", true, " \"a\\`b\\`\""},
         {"a\\b", "", true, " \"a\\\\b\""},
-        {"say\"hi", "", true, " \"say\\\"hi\""},
         {"end\"", "", true, " \"end\\\"\""},
         // Without quoting nothing is touched.
         {"x$(cmd).c", "", false, " x$(cmd).c"},
@@ -53,15 +50,13 @@ TEST(VariableArguments, WalkedAndJoinedForms)
     VariableMap variables;
     for (const Assignment& assignment :
          {set("inc", strings({"a", "b"})), declare("declared"), set("empty", str("")),
-          set("holes", strings({"", "x", ""})), set("flags", str("-O2  -g")), set("n", num(4)),
+          set("holes", strings({"", "x", ""})), set("flags", str("-O2  -g")), set("n", integer(4)),
           set("v", list({str("a"), list({str("b"), strings({"c", "d"})})}))})
         variables.emplace(assignment.name, assignment);
     const struct { const char *name, *prefix; bool quote; const char *arguments, *joined; } cases[] = {
         {"INC", "-I", false, " -Ia -Ib", " -Ia -Ib"},
-        {"inc", "-I", true, " -I\"a\" -I\"b\"", " -I\"a\" -I\"b\""},
         {"missing", "-I", true, "", ""},
         {"declared", "-I", true, "", ""},
-        {"empty", "-I", true, "", ""},
         {"holes", "-I", false, " -Ix", " -Ix"},
         // A string splits into words only when walked.
         {"flags", "", true, " \"-O2\" \"-g\"", " \"-O2  -g\""},
@@ -86,7 +81,7 @@ TEST(CommandArguments, TargetAndJobFormsGiveTheSameArguments)
         {"LIB", list({str("-lm -lz"), makePathString("/o u/lib core.a", "")}), "", true,
          " \"-lm\" \"-lz\" \"/o u/lib core.a\""},
         {"LIB", makePathString("/o u/$x.a", ""), "", true, " \"/o u/\\$x.a\""},
-        {"V", list({list({str("a b"), num(3)}), raw("c")}), "", false, " a b 3 c"},
+        {"V", list({list({str("a b"), integer(3)}), raw("c")}), "", false, " a b 3 c"},
         {"E", list({}), "", true, ""},
         {"D", nullptr, "", true, ""},
     };

@@ -1,8 +1,9 @@
 #include <algorithm>
 
-#include "types_test_support.h"
+#include "test_support.h"
 
-using namespace TypesTestSupport;
+using namespace TestSupport;
+using namespace Zarn;
 
 TEST(ConditionsTest, OperatorsAndBareTests)
 {
@@ -22,7 +23,7 @@ TEST(ConditionsTest, OperatorsAndBareTests)
     for (const auto& c : cases) {
         Context context({set("v", str("abc")), set("w", str("${v}")), declare("bare"), set("empty", str(""))},
                         {condition(c.name, c.op, c.rhs, {set("hit", str("1"))})});
-        EXPECT_EQ(captureOutput([&] { context.evaluateConditions(); }), "");
+        EXPECT_EQ(captureLog(0, [&] { context.evaluateConditions(); }), "");
         EXPECT_EQ(hasVariable(context, "hit"), c.holds)
             << c.name << " operator " << c.op << " " << (c.rhs ? c.rhs->toString() : "");
     }

@@ -1,26 +1,13 @@
-#include "types_test_support.h"
+#include "test_support.h"
 
-using namespace TypesTestSupport;
-
-TEST(AssignmentTest, TextOfEveryOperatorWithAndWithoutValue)
-{
-    const struct { uint32_t type; bool withValue; const char* expected; } cases[] = {
-        {1, true, "x = \"v\""},  {1, false, "x = "},  {2, true, "x += \"v\""}, {2, false, "x += "},
-        {3, true, "x ?= \"v\""}, {3, false, "x ?= "}, {4, true, "x : \"v\""},  {4, false, "x"},
-        {9, true, "x\"v\""},     {9, false, "x"},
-    };
-    for (const auto& c : cases) {
-        Assignment a("x", c.withValue ? str("v") : nullptr, static_cast<Assignment::AssignType>(c.type));
-        EXPECT_EQ(a.toString(), c.expected) << "type " << c.type;
-    }
-    EXPECT_EQ(set("l", list({num(1), num(-2)})).toString(), "l = [ 1, -2 ]");
-}
+using namespace TestSupport;
+using namespace Zarn;
 
 TEST(AssignmentTest, EqualityOfValuesOfUnlikeKindsIsFalseWithoutThrowing)
 {
     // Comparing an integer with a string, or a context value with anything
     // else, throws inside the values; the assignments just differ.
-    Assignment number = set("x", num(5));
+    Assignment number = set("x", integer(5));
     Assignment text5 = set("x", str("5"));
     Assignment nested = set("x", block({set("a", str("1"))}));
     EXPECT_NO_THROW(EXPECT_FALSE(number == text5));
@@ -31,68 +18,6 @@ TEST(AssignmentTest, EqualityOfValuesOfUnlikeKindsIsFalseWithoutThrowing)
     EXPECT_TRUE(Assignment("Abc", str("Hi"), Assignment::Set) == Assignment("aBC", str("hi"), Assignment::Append, 2));
     EXPECT_FALSE(set("x", str("a")) == set("x", nullptr));
     EXPECT_FALSE(set("x", nullptr) == set("x", str("a")));
-}
-
-
-TEST(ContextMergeTest, SetIfUnsetOnPresentValueOnlyClearsResolvedMarkModeOneCopiesFlags)
-{
-    auto context = contextWith({set("x", str("kept")), declare("y")});
-    context->variables.at("x").resolved = true;
-    context->addAssignment(Assignment("x", str("other"), Assignment::SetIfUnset, 2), 1);
-    const Assignment& x = context->variables.at("x");
-    EXPECT_EQ(x.toString(), "x = \"kept\"");
-    EXPECT_FALSE(x.resolved);
-    EXPECT_EQ(x.flags, 0u);
-    context->addAssignment(Assignment("y", str("now"), Assignment::SetIfUnset, 2), 1);
-    EXPECT_EQ(getString(*context, "y"), "now");
-    EXPECT_EQ(context->variables.at("y").flags, 2u);
-    context->addAssignment(set("x", str("b"), 1), 0);
-    EXPECT_EQ(context->variables.at("x").flags, 0u);
-    context->addAssignment(set("x", str("c"), 1), 1);
-    EXPECT_EQ(context->variables.at("x").flags, 1u);
-}
-
-TEST(ContextMergeTest, AppendKeepsFirstSpellingAndOperatorDeclareClearsTheValue)
-{
-    ContextPtr merged = ContextTemplate({set("x", str("a")), append("X", str("b"))}).createContext();
-    ASSERT_EQ(merged->variables.size(), 1u);
-    EXPECT_EQ(merged->variables.at("x").toString(), "x = \"a b\"");
-    auto context = contextWith({append("x", str("v")), declare("X")});
-    EXPECT_EQ(context->variables.at("x").toString(), "x += ");
-    // Appending onto no value sets it.
-    context->addAssignment(append("x", str("w")));
-    EXPECT_EQ(getString(*context, "x"), "w");
-    context->addAssignment(append("x", nullptr));
-    EXPECT_EQ(getString(*context, "x"), "w");
-}
-
-TEST(ContextTest, AppendToListsWrapsCreatesAndAppendsWithoutBinding)
-{
-    ZarnValuePtr existing = list({str("a")});
-    auto context = contextWith({Assignment("scalar", str("old"), Assignment::Append, 2), set("lst", existing)});
-    context->appendToLists({set("scalar", str("new")), Assignment("fresh", str("${nothing}"), Assignment::Append, 1),
-                            set("lst", str("b")), set("empty", nullptr)});
-
-    EXPECT_EQ(context->variables.at("scalar").toString(), "scalar = [ \"old\", \"new\" ]");
-    EXPECT_EQ(context->variables.at("scalar").flags, 2u);
-    const Assignment& fresh = context->variables.at("fresh");
-    EXPECT_EQ(fresh.toString(), "fresh = [ \"${nothing}\" ]");
-    EXPECT_EQ(fresh.flags, 1u);
-    EXPECT_EQ(dynamic_cast<ZarnList&>(*fresh.value).getResolver(), nullptr);
-    EXPECT_EQ(dynamic_cast<Resolvable&>(*dynamic_cast<ZarnList&>(*fresh.value).getMembers()[0]).getResolver(), nullptr);
-    EXPECT_EQ(context->variables.at("lst").value, existing);  // appended in place
-    EXPECT_EQ(existing->toString(), "a b");
-    EXPECT_EQ(context->variables.at("empty").value->toLiteral(), "[]");
-}
-
-TEST(ContextTest, PrintWritesBracesAndAssignmentTexts)
-{
-    auto context = contextWith({set("b", str("2")), declare("a")});
-    EXPECT_EQ(captureOutput([&] { context->print(3); }), "{\na\nb = \"2\"\n}\n\n");
-    EXPECT_EQ(captureOutput([&] { context->print(3); }, 4), "");
-    TargetContext target(QualifiedTargetName("p", "u", "t"), "");
-    target.addAssignment(set("x", num(1)));
-    EXPECT_EQ(captureOutput([&] { target.print(2); }), "p/u::t\n{\nx = 1\n}\n\n");
 }
 
 TEST(ContextTest, CopySharesValuesAndMoveRebindsThem)
@@ -106,17 +31,14 @@ TEST(ContextTest, CopySharesValuesAndMoveRebindsThem)
     source.reset();  // values bound to the old context would now dangle
     EXPECT_EQ(dynamic_cast<Resolvable&>(*moved.variables.at("s").value).getResolver(), &moved);
     EXPECT_EQ(resolved(moved, "s"), "x");
-}
 
-TEST(ContextTest, ResolveVariablesLogsAndMemoises)
-{
-    auto context = contextWith({set("a", str("${b}-")), set("b", str("x"))});
-    EXPECT_EQ(captureOutput([&] { context->resolveVariables(); }, 1), "Resolving variables.\n");
-    EXPECT_TRUE(context->variables.at("a").resolved);
-    EXPECT_EQ(getString(*context, "a"), "x-");
-    // Memoised: a later change of b is not seen until a changes.
-    context->addAssignment(set("b", str("y")));
-    EXPECT_EQ(resolved(*context, "a"), "x-");
+    auto target = std::make_shared<TargetContext>(QualifiedTargetName("p", "u", "t"), "v");
+    target->addAssignment(set("p", str("${q}")));
+    target->addAssignment(set("q", str("v")));
+    TargetContext movedTarget(std::move(*target));
+    target.reset();
+    EXPECT_EQ(movedTarget.key(), "p/u::t@" + TargetContext(QualifiedTargetName("p", "u", "t"), "v").parameterHash());
+    EXPECT_EQ(resolved(movedTarget, "p"), "v");
 }
 
 // An append to a value that another variable or context also holds works
@@ -201,17 +123,8 @@ TEST(DeepCloneTest, ValuesAppendedToListsAreCopies)
     ZarnValuePtr output = strings({"${v}"});
     Context collected;
     collected.appendToLists({set("x", output)});
-    captureOutput([&] { collected.resolveVariables(); }, 7);
+    captureLog(7, [&] { collected.resolveVariables(); });
     EXPECT_EQ(output->toString(), "${v}");
-}
-
-TEST(DeepCloneTest, ParameterValuesAreNotSharedWithTheDependingTarget)
-{
-    ZarnValuePtr depender = strings({"a"});
-    TargetContext instance(QualifiedTargetName("", "u", "t"), {"p"}, {depender}, {}, {}, {});
-    instance.addAssignment(append("p", str("b")));
-    EXPECT_EQ(getString(instance, "p"), "a b");
-    EXPECT_EQ(text(depender), "a");
 }
 
 TEST(DeepCloneTest, AddAssignmentsAndAddConditionsLeaveTheSourceAlone)
@@ -232,25 +145,13 @@ TEST(DeepCloneTest, AddAssignmentsAndAddConditionsLeaveTheSourceAlone)
     EXPECT_EQ(dynamic_cast<Resolvable&>(*target.conditions[0].lhs).getResolver(), &target);
 }
 
-TEST(DeepCloneTest, DeepCopySharesNothing)
-{
-    auto source = contextWith({set("c", block({set("y", str("v"))})), Assignment("x", str("a"), Assignment::Append, 1)});
-    ContextPtr copy = source->deepCopy();
-    ASSERT_EQ(copy->variables.size(), 2u);
-    EXPECT_EQ(copy->variables.at("x").toString(), "x += \"a\"");
-    EXPECT_EQ(copy->variables.at("x").flags, 1u);
-    EXPECT_NE(copy->variables.at("x").value, source->variables.at("x").value);
-    EXPECT_NE(dynamic_cast<ZarnContext&>(*source->variables.at("c").value).getContext(),
-              dynamic_cast<ZarnContext&>(*copy->variables.at("c").value).getContext());
-}
-
 TEST(TargetContextTest, ParametersAreSetAfterTheTemplateAndPairedUpToTheShorterList)
 {
     Target target;
     target.assignments = {set("a", str("template")), set("keep", str("k"))};
     target.parameterNames = {"a", "b", "unset"};
     target.dependencies = {Dependency()};
-    TargetContext instance(target, QualifiedTargetName("p", "u", "t"), {str("x"), num(4)});
+    TargetContext instance(target, QualifiedTargetName("p", "u", "t"), {str("x"), integer(4)});
     EXPECT_EQ(getString(instance, "a"), "x");
     EXPECT_EQ(getString(instance, "b"), "4");
     EXPECT_FALSE(hasVariable(instance, "unset"));
@@ -279,10 +180,7 @@ TEST(TargetContextTest, HashAndKey)
 {
     const struct { QualifiedTargetName name; const char *parameterText, *hash, *key; } cases[] = {
         {{"p", "u", "t"}, "a", "af63dc4c8601ec8c", "p/u::t@af63dc4c8601ec8c"},
-        {{"p", "u", "t"}, "foobar", "85944171f73967e8", "p/u::t@85944171f73967e8"},
-        {{"p", "u", "t"}, "", "", "p/u::t"},
         {{"p", "", "t"}, "", "", "p/t"},
-        {{"", "u", "t"}, "", "", "u::t"},
         {{"", "", "t"}, "a", "af63dc4c8601ec8c", "t@af63dc4c8601ec8c"},
     };
     for (const auto& c : cases) {
@@ -290,30 +188,4 @@ TEST(TargetContextTest, HashAndKey)
         EXPECT_EQ(context.parameterHash(), c.hash) << c.parameterText;
         EXPECT_EQ(context.key(), c.key);
     }
-}
-
-TEST(TargetContextTest, CopyKeepsNameVariablesAndParameterTextMoveTakesAll)
-{
-    Target target;
-    target.parameterNames = {"p"};
-    target.dependencies = {Dependency()};
-    auto original = std::make_shared<TargetContext>(target, QualifiedTargetName("p", "u", "t"),
-                                                    std::vector<ZarnValuePtr>{str("v")});
-    auto copy = std::make_shared<TargetContext>(*original);
-    EXPECT_EQ(copy->name.toString(), "p/u::t");
-    EXPECT_EQ(copy->parameterText, "v");
-    EXPECT_EQ(copy->key(), original->key());
-    EXPECT_TRUE(copy->dependencies.empty());
-    EXPECT_EQ(copy->variables.at("p").value, original->variables.at("p").value);
-
-    // A move, unlike the copy, leaves nothing bound to the source.
-    TargetContext moved(std::move(*original));
-    original.reset();
-    EXPECT_EQ(moved.dependencies.size(), 1u);
-    EXPECT_EQ(moved.key(), copy->key());
-    EXPECT_EQ(dynamic_cast<Resolvable&>(*moved.variables.at("p").value).getResolver(), &moved);
-    EXPECT_EQ(resolved(moved, "p"), "v");
-    std::shared_ptr<Context> asContext = copy;
-    EXPECT_NE(std::dynamic_pointer_cast<TargetContext>(asContext), nullptr);
-    EXPECT_EQ(std::dynamic_pointer_cast<TargetContext>(std::make_shared<Context>()), nullptr);
 }

