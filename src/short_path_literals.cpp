@@ -2,19 +2,11 @@
 
 #include <string_view>
 
+#include "zarn_names.h"
+
 namespace Zarn {
 
 namespace {
-
-bool isIdentifierStart(char c)
-{
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
-}
-
-bool isIdentifierChar(char c)
-{
-    return isIdentifierStart(c) || (c >= '0' && c <= '9') || c == '-';
-}
 
 // End (just past the closing `)"`) of raw content that starts at `start`, or
 // npos when it never closes. Like the lexer, a ")" not followed by a double

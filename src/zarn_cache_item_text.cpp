@@ -15,16 +15,6 @@ namespace Zarn {
 
 namespace {
 
-bool isNameStart(char c)
-{
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
-}
-
-bool isNameChar(char c)
-{
-    return isNameStart(c) || (c >= '0' && c <= '9') || c == '-';
-}
-
 bool startsWith(std::string_view text, std::size_t at, std::string_view prefix)
 {
     return text.size() - at >= prefix.size() && text.compare(at, prefix.size(), prefix) == 0;
@@ -182,9 +172,9 @@ bool readWrittenAssignmentText(std::string_view text, Assignment& assignment)
     if (std::memchr(text.data(), '\0', text.size()) != nullptr || !isValidUtf8(text))
         return false;
     std::size_t nameEnd = 0;
-    if (text.empty() || !isNameStart(text[0]))
+    if (text.empty() || !isIdentifierStart(text[0]))
         return false;
-    while (nameEnd < text.size() && isNameChar(text[nameEnd]))
+    while (nameEnd < text.size() && isIdentifierChar(text[nameEnd]))
         ++nameEnd;
     const std::string_view name = text.substr(0, nameEnd);
     if (!isValidIdentifier(name))

@@ -11,19 +11,14 @@ constexpr std::array<std::string_view, 8> keywords = {
     "unit", "if", "import", "units", "profiles", "projects", "tools", "name",
 };
 
-bool isLetter(char c)
-{
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
-}
-
 }  // namespace
 
 bool isValidIdentifier(std::string_view text)
 {
-    if (text.empty() || !isLetter(text.front()))
+    if (text.empty() || !isIdentifierStart(text.front()))
         return false;
     for (char c : text.substr(1))
-        if (!isLetter(c) && !(c >= '0' && c <= '9') && c != '-')
+        if (!isIdentifierChar(c))
             return false;
     for (auto keyword : keywords)
         if (text == keyword)

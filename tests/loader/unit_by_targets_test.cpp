@@ -58,7 +58,8 @@ std::string ordinary(const std::string& text)
     try {
         TestSupport::Parsed parsed(text);
         auto* tree = parsed.parser.unitFile();
-        if (!parsed.lexerErrors.messages.empty() || !parsed.parserErrors.messages.empty() || parsed.parser.getNumberOfSyntaxErrors() > 0)
+        if (!parsed.lexerErrors.messages.empty() || !parsed.parserErrors.messages.empty() ||
+            parsed.parser.getNumberOfSyntaxErrors() > 0)
             return "syntax errors";
         ZarnVisitorImpl visitor("/base", SourceKind::Unit);
         return describe(*Zarn::takeOwned<Zarn::Unit>(visitor.visitZarnUnit(tree->zarnUnit())));
