@@ -8,27 +8,6 @@ namespace Zarn {
 
 namespace {
 
-// End (just past the closing `)"`) of raw content that starts at `start`, or
-// npos when it never closes. Like the lexer, a ")" not followed by a double
-// quote takes the next character with it, so the close is only found at an
-// element boundary.
-std::size_t rawContentEnd(std::string_view text, std::size_t start)
-{
-    std::size_t k = start;
-    while (k < text.size()) {
-        if (text[k] != ')') {
-            ++k;
-            continue;
-        }
-        if (k + 1 >= text.size())
-            return std::string_view::npos;
-        if (text[k + 1] == '"')
-            return k + 2;
-        k += 2;
-    }
-    return std::string_view::npos;
-}
-
 // Raw content ending in an odd run of ")" would swallow the ")" of the
 // closing sequence.
 bool closesWhereWritten(std::string_view body)
@@ -130,6 +109,23 @@ std::string rewriteShortPathLiterals(const std::string& input)
         i = j;
     }
     return out;
+}
+
+std::size_t rawContentEnd(std::string_view text, std::size_t start)
+{
+    std::size_t k = start;
+    while (k < text.size()) {
+        if (text[k] != ')') {
+            ++k;
+            continue;
+        }
+        if (k + 1 >= text.size())
+            return std::string_view::npos;
+        if (text[k + 1] == '"')
+            return k + 2;
+        k += 2;
+    }
+    return std::string_view::npos;
 }
 
 }  // namespace Zarn

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace Zarn {
 
@@ -12,5 +13,11 @@ namespace Zarn {
 // form whose text holds a line break or ends in an odd run of ")" is left as
 // it is (the long form could not hold it).
 std::string rewriteShortPathLiterals(const std::string& text);
+
+// End (just past the closing `)"`) of raw content that starts at `start`, or
+// npos when it never closes. Like the lexer, a ")" not followed by a double
+// quote takes the next character with it, so the close is only found at an
+// element boundary.
+std::size_t rawContentEnd(std::string_view text, std::size_t start);
 
 }  // namespace Zarn

@@ -9,6 +9,7 @@
 
 #include "loader/input_text.h"
 #include "types/zarn_value_types.h"
+#include "short_path_literals.h"
 #include "zarn_names.h"
 
 namespace Zarn {
@@ -97,22 +98,12 @@ private:
     ZarnValuePtr raw(Make make)
     {
         const std::size_t start = at + 3;
-        std::size_t k = start;
-        while (k < text.size()) {
-            if (text[k] != ')') {
-                ++k;
-                continue;
-            }
-            if (k + 1 >= text.size())
-                return nullptr;
-            if (text[k + 1] == '"') {
-                ZarnValuePtr value = make(std::string(text.substr(start, k - start)));
-                at = k + 2;
-                return value;
-            }
-            k += 2;
-        }
-        return nullptr;
+        const std::size_t end = rawContentEnd(text, start);
+        if (end == std::string_view::npos)
+            return nullptr;
+        ZarnValuePtr value = make(std::string(text.substr(start, end - 2 - start)));
+        at = end;
+        return value;
     }
 
     // P"text": readers turn it into P"(text)" only when that reads back as
