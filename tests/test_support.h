@@ -309,6 +309,15 @@ inline std::string quietErrorOf(const std::function<void()>& action)
 
 // The message of the error of type E the action throws; "<no error>" when it
 // throws none (an error of another type fails the test).
+// How many cases a random test tries: ZARN_FUZZ_ITERATIONS when it is set to
+// a positive number, else the test's own small count for CI.
+inline std::size_t fuzzIterations(std::size_t fallback)
+{
+    const char* configured = std::getenv("ZARN_FUZZ_ITERATIONS");
+    const long long wanted = configured ? std::atoll(configured) : 0;
+    return wanted > 0 ? static_cast<std::size_t>(wanted) : fallback;
+}
+
 template <class E = Zarn::ZarnException>
 std::string messageOf(const std::function<void()>& action)
 {

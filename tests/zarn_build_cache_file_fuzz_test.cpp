@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "test_support.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <iostream>
@@ -165,8 +167,7 @@ TEST_P(CacheFileFuzz, DamagedFilesGiveRecordsOrOneWarning)
     const std::string base = GetParam() == V5   ? v5File()
                              : GetParam() == V4 ? olderFile("ZARN_CACHE_V4")
                                                 : olderFile("ZARN_CACHE_V3");
-    const char* configured = std::getenv("ZARN_FUZZ_ITERATIONS");
-    const std::size_t count = configured && std::atoll(configured) > 0 ? std::atoll(configured) : 2000;
+    const std::size_t count = TestSupport::fuzzIterations(2000);
 
     // The base file loads, and a damaged file warns exactly once.
     Outcome outcome;

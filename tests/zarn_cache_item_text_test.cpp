@@ -255,8 +255,7 @@ private:
 
 std::size_t iterations()
 {
-    const char* configured = std::getenv("ZARN_FUZZ_ITERATIONS");
-    return configured && std::atoi(configured) > 0 ? static_cast<std::size_t>(std::atoi(configured)) : 2000;
+    return TestSupport::fuzzIterations(2000);
 }
 
 // What the writer produces reads back the same through both paths, and so

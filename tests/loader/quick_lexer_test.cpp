@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "test_support.h"
+
 #include <cstdlib>
 #include <random>
 #include <string>
@@ -96,9 +98,7 @@ TEST(QuickLexer, LeavesErrorsAndShorterFallbacksToTheGrammarLexer)
 
 TEST(QuickLexer, AgreesWithTheGrammarLexerOnRandomTexts)
 {
-    const char* configured = std::getenv("ZARN_FUZZ_ITERATIONS");
-    const std::size_t count =
-        configured && std::atoi(configured) > 0 ? static_cast<std::size_t>(std::atoi(configured)) : 3000;
+    const std::size_t count = TestSupport::fuzzIterations(3000);
     std::mt19937 random(314159);
     auto below = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(random); };
     const std::string pieces[] = {"{", "}", "[", "]", "(", ")", "\"", "=", ":", ",", ".", "@", "+", "^", "!", "/",

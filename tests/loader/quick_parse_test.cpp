@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "test_support.h"
+
 #include <cstdlib>
 #include <random>
 #include <string>
@@ -73,9 +75,7 @@ TEST(QuickParse, GivesTheOrdinaryTreeAndReports)
 
 TEST(QuickParse, AgreesOnRandomMutationsOfUnitTexts)
 {
-    const char* configured = std::getenv("ZARN_FUZZ_ITERATIONS");
-    const std::size_t count =
-        configured && std::atoi(configured) > 0 ? static_cast<std::size_t>(std::atoi(configured)) : 300;
+    const std::size_t count = TestSupport::fuzzIterations(300);
     std::mt19937 random(4242);
     auto below = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(random); };
     const std::string bytes = "{}[]()\"=:,.@+^!/- \nax1$";

@@ -79,9 +79,7 @@ TEST(TreeChildren, PicksWhatTheGeneratedAccessorsPick)
 
 TEST(TreeChildren, AgreesOnRandomMutationsOfUnitTexts)
 {
-    const char* configured = std::getenv("ZARN_FUZZ_ITERATIONS");
-    const std::size_t count =
-        configured && std::atoi(configured) > 0 ? static_cast<std::size_t>(std::atoi(configured)) : 200;
+    const std::size_t count = TestSupport::fuzzIterations(200);
     std::mt19937 random(1618);
     auto below = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(random); };
     const std::string bytes = "{}[]()\"=:,.@+^!/- \nax1";

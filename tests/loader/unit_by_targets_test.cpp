@@ -113,9 +113,7 @@ TEST(UnitByTargets, LeavesEveryTroubleToTheOrdinaryLoad)
 
 TEST(UnitByTargets, AgreesOnRandomMutationsOfUnitTexts)
 {
-    const char* configured = std::getenv("ZARN_FUZZ_ITERATIONS");
-    const std::size_t count =
-        configured && std::atoi(configured) > 0 ? static_cast<std::size_t>(std::atoi(configured)) : 300;
+    const std::size_t count = TestSupport::fuzzIterations(300);
     std::mt19937 random(777);
     auto below = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(random); };
     const std::string bytes = "{}[]()\"=:,.@+^!/- \naxT1$";

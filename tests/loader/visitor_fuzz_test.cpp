@@ -157,8 +157,7 @@ TEST_P(VisitorFuzz, SurvivesRandomAndMutatedTexts)
 {
     const Rule rule = GetParam();
     const std::vector<std::string>& seeds = kSeeds[rule];
-    const char* configured = std::getenv("ZARN_FUZZ_ITERATIONS");
-    const std::size_t count = configured && std::atoi(configured) > 0 ? std::atoi(configured) : 1000;
+    const std::size_t count = TestSupport::fuzzIterations(1000);
     Quiet quiet;
     Fuzzer fuzzer {std::mt19937(101 * (rule + 1))};
     std::size_t seedsClean = 0, clean = 0;
