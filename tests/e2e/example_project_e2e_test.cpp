@@ -20,16 +20,24 @@ TEST(ExampleProjectE2e, ListsBuildsAndRunsTheGreetingProgram)
         {"example", {"-v", "7", "-l", "1"}, 0, "run\n"},  // the main unit's first target shows at any threshold
     });
 
+    // The library is compiled and archived, the program linked with it, run.
     const auto first = box.run({}, "example");
-    ASSERT_EQ(first.status, 0) << first.out;
+    ASSERT_EQ(first.status, 0) << first.out << first.err;
+    EXPECT_NE(first.out.find("-ar\" rcs \"libgreet.a\""), std::string::npos) << first.out;
+    EXPECT_NE(first.out.find("-o \"hello\""), std::string::npos) << first.out;
     EXPECT_NE(first.out.find("Hello, world!\n"), std::string::npos) << first.out;
-    EXPECT_NE(first.out.find("cc -o "), std::string::npos) << first.out;
 
-    // The compiler is not run again for an unchanged source.
+    // Nothing is compiled again for unchanged sources; the program still runs.
     const auto again = box.run({}, "example");
     ASSERT_EQ(again.status, 0) << again.out;
     EXPECT_NE(again.out.find("Hello, world!\n"), std::string::npos) << again.out;
-    EXPECT_EQ(again.out.find("cc -o "), std::string::npos) << again.out;
+    EXPECT_EQ(again.out.find("gcc\""), std::string::npos) << again.out;
+    EXPECT_EQ(again.out.find("[app::greet] Starting build job"), std::string::npos) << again.out;
+
+    // The toolchain comes from the project file: the registry names none.
+    if (fs::exists(box.registryFile())) {
+        EXPECT_EQ(box.read(box.registryFile()).find("gnu-gcc"), std::string::npos);
+    }
 
     // The loud profile changes the greeting.
     const auto dump = box.run({"-d", "loud"}, "example");
