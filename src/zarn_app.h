@@ -166,7 +166,8 @@ private:
 // Enters each definition into the registry's tools under the text of its
 // "toolchain_name" assignment, which is left out of the stored definition; a
 // definition of the same name is replaced. Every definition is checked before
-// the registry changes.
+// the registry changes; one that the registry file could not hold so that it
+// reads back is left out with a warning naming it.
 void storeToolDefinitions(ZarnRegistry& registry,
                           const std::vector<std::shared_ptr<Zarn::ContextTemplate>>& definitions);
 

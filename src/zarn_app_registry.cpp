@@ -78,8 +78,15 @@ void storeToolDefinitions(ZarnRegistry& registry,
             throw Zarn::NotFoundException("value of variable", "toolchain_name");
         named.emplace_back(name->value->toString(), std::make_shared<Zarn::ContextTemplate>(std::move(kept)));
     }
-    for (auto& [name, definition] : named)
+    for (auto& [name, definition] : named) {
+        // One toolchain the file cannot hold must not cost the others.
+        const std::string problem = registry.toolWriteProblem(name, definition);
+        if (!problem.empty()) {
+            logMessage(LogLevel::Warning, "Tool '{}' left out of the registry: {}.\n", name, problem);
+            continue;
+        }
         registry.tools[name] = std::move(definition);
+    }
 }
 
 void ZarnApplication::FindCompilers()

@@ -275,49 +275,67 @@ std::string ZarnRegistry::toText() const
 
 void ZarnRegistry::checkReadsBack(const std::string& text) const
 {
-    const auto refuse = [this](const std::string& reason) {
-        return std::runtime_error("Registry file '" + filePath.native() + "' not saved: " + reason + ".");
-    };
+    const std::string problem = readBackProblem(text);
+    if (!problem.empty())
+        throw std::runtime_error("Registry file '" + filePath.native() + "' not saved: " + problem + ".");
+}
+
+std::string ZarnRegistry::toolWriteProblem(const Util::CiString& name,
+                                           const std::shared_ptr<Zarn::ContextTemplate>& definition) const
+{
+    if (definition) {
+        for (const auto& assignment : definition->assignments)
+            if (assignment.value && !assignment.value->hasLiteralForm())
+                return "the text of '" + assignment.name + "' cannot be written so that it reads back";
+    }
+    ZarnRegistry alone(filePath);
+    alone.tools[name] = definition;
+    return alone.readBackProblem(alone.toText());
+}
+
+std::string ZarnRegistry::readBackProblem(const std::string& text) const
+{
     // The clearest reasons first; the read-back below catches the rest.
     for (const auto& [name, path] : projects) {
         if (!Zarn::isValidIdentifier(name))
-            throw refuse("project name '" + name.str() + "' is not a valid identifier");
+            return "project name '" + name.str() + "' is not a valid identifier";
         if (path.native().find('"') != std::string::npos)
-            throw refuse("the path of project '" + name.str() + "' holds a double quote");
+            return "the path of project '" + name.str() + "' holds a double quote";
     }
     for (const auto& [name, definition] : tools) {
         if (!Zarn::isValidIdentifier(name))
-            throw refuse("tool name '" + name.str() + "' is not a valid identifier");
+            return "tool name '" + name.str() + "' is not a valid identifier";
         if (const std::string* variable = firstInvalidName(definition.get()))
-            throw refuse("variable name '" + *variable + "' of tool '" + name.str() + "' is not a valid identifier");
+            return "variable name '" + *variable + "' of tool '" + name.str() + "' is not a valid identifier";
     }
 
     ZarnRegData data;
     try {
         data = parseRegistryText(text, filePath);
     } catch (const Zarn::ZarnException& error) {
-        throw refuse("its text would not read back: " + error.getMessage());
+        return "its text would not read back: " + error.getMessage();
     } catch (const std::exception& error) {
-        throw refuse(std::string("its text would not read back: ") + error.what());
+        return std::string("its text would not read back: ") + error.what();
     }
 
     if (data.projects.size() != projects.size() || data.tools.size() != tools.size())
-        throw refuse("its text would not read back with the same entries");
+        return "its text would not read back with the same entries";
     auto readProject = data.projects.begin();
     for (const auto& [name, path] : projects) {
         if (readProject->name != name.str() || readProject->path != path)
-            throw refuse("the path of project '" + name.str() + "' does not read back as written");
+            return "the path of project '" + name.str() + "' does not read back as written";
         ++readProject;
     }
     auto readTool = data.tools.begin();
     for (const auto& [name, definition] : tools) {
         if (readTool->name != name.str())
-            throw refuse("tool '" + name.str() + "' does not read back as written");
+            return "tool '" + name.str() + "' does not read back as written";
         const std::string difference = bodyDifference(definition.get(), readTool->contextTemplate.get());
         if (!difference.empty())
-            throw refuse("in tool '" + name.str() + "', " + difference);
+            return "in tool '" + name.str() + "', " + difference;
         ++readTool;
     }
+    return {};
 }
 
 void ZarnRegistry::save()

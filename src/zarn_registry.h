@@ -49,6 +49,11 @@ public:
     //     registry->update([&](ZarnRegistry& r) { r.tools[name] = definition; });
     void update(const std::function<void(ZarnRegistry&)>& change);
 
+    // Why the tool could not be saved so that it reads back as it is (the
+    // check of save, for this one tool alone), or "" when it can.
+    std::string toolWriteProblem(const Util::CiString& name,
+                                 const std::shared_ptr<Zarn::ContextTemplate>& definition) const;
+
     // Records the project's file under its name. A null project is an
     // internal error.
     void addProject(const Zarn::ProjectPtr& project);
@@ -58,4 +63,6 @@ private:
     std::string toText() const;
     // Throws std::runtime_error unless the text reads back as the maps.
     void checkReadsBack(const std::string& text) const;
+    // Why the text would not read back as the maps, or "" when it would.
+    std::string readBackProblem(const std::string& text) const;
 };

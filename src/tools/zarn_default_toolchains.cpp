@@ -3,6 +3,7 @@
 #include <set>
 
 #include "tools/zarn_compiler_search.h"
+#include "tools/zarn_gnu_toolchain.h"
 #include "types/zarn_string.h"
 
 namespace fs = std::filesystem;
@@ -16,9 +17,15 @@ bool isNameByte(unsigned char c)
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
 }
 
+// A found text as the definition stores it. A text that a plain string would
+// expand ("${...}", "#{...}", "#1") or cannot hold (a double quote) becomes a
+// raw string, which reads back as the same text and is never expanded; the
+// registry's save refuses a text that not even the raw form can hold.
 Assignment setText(const std::string& name, const std::string& text)
 {
-    return Assignment(name, makeString(text), Assignment::Set);
+    if (text.find_first_of("$#\"") == std::string::npos)
+        return Assignment(name, makeString(text), Assignment::Set);
+    return Assignment(name, std::make_shared<ZarnRawString>(text), Assignment::Set);
 }
 
 std::shared_ptr<ContextTemplate> definitionOf(const CompilerRecord& record)
@@ -62,6 +69,10 @@ std::vector<std::shared_ptr<ContextTemplate>> createDefaultGnuTools(const std::v
     std::set<std::string> keys;
     for (const auto& root : roots) {
         for (const auto& record : findCompilers(anyToolchain, root)) {
+            // A directory without gcc, ar or ld would make a tool that fails every
+            // build, and could replace a complete toolchain of the same name.
+            if (!missingRequiredGnuTool(record).empty())
+                continue;
             const std::string key = canonicalPathText(record.binDir) + "|" + record.prefix + "|" + record.version;
             if (keys.insert(key).second)
                 definitions.push_back(definitionOf(record));

@@ -1,5 +1,6 @@
 #include "tools/zarn_gnu_toolchain.h"
 
+#include <utility>
 #include <vector>
 
 #include "tools/zarn_compiler_search.h"
@@ -27,6 +28,17 @@ fs::path findGnuToolExecutable(const fs::path& binDir, const std::string& prefix
         fs::path candidate = binDir / file;
         if (fs::exists(fs::status(candidate)))
             return candidate;
+    }
+    return {};
+}
+
+fs::path missingRequiredGnuTool(const CompilerRecord& compiler)
+{
+    const std::pair<const char*, bool> required[] = {{"gcc", true}, {"ar", false}, {"ld", false}};
+    for (const auto& [program, versioned] : required) {
+        if (findGnuToolExecutable(compiler.binDir, compiler.prefix, program, versioned ? compiler.versionSuffix : "")
+                .empty())
+            return compiler.binDir / (compiler.prefix + "-" + program);
     }
     return {};
 }
@@ -75,19 +87,14 @@ std::unique_ptr<Matcher> createGnuMatcher(Util::CiString name, KeySet wants, Key
     auto find = [&](const std::string& program, bool versioned) {
         return findGnuToolExecutable(binDir, compiler.prefix, program, versioned ? compiler.versionSuffix : "");
     };
-    auto required = [&](const std::string& program, bool versioned) {
-        fs::path found = find(program, versioned);
-        if (found.empty())
-            throw ZarnException("Required GNU tool missing: '" + (binDir / (compiler.prefix + "-" + program)).string() +
-                                "'.");
-        return found;
-    };
-    matcher->tools.push_back(makeTool<GNU_GCC>(gccMatchSubjects(), gccVariableSchema(), compiler, required("gcc", true)));
+    if (const fs::path missing = missingRequiredGnuTool(compiler); !missing.empty())
+        throw ZarnException("Required GNU tool missing: '" + missing.string() + "'.");
+    matcher->tools.push_back(makeTool<GNU_GCC>(gccMatchSubjects(), gccVariableSchema(), compiler, find("gcc", true)));
     // Without g++ the toolchain still builds C.
     if (fs::path gpp = find("g++", true); !gpp.empty())
         matcher->tools.push_back(makeTool<GNU_GPP>(gppMatchSubjects(), gppVariableSchema(), compiler, gpp));
-    matcher->tools.push_back(makeTool<GNU_AR>(arMatchSubjects(), arVariableSchema(), compiler, required("ar", false)));
-    matcher->tools.push_back(makeTool<GNU_LD>(ldMatchSubjects(), ldVariableSchema(), compiler, required("ld", false)));
+    matcher->tools.push_back(makeTool<GNU_AR>(arMatchSubjects(), arVariableSchema(), compiler, find("ar", false)));
+    matcher->tools.push_back(makeTool<GNU_LD>(ldMatchSubjects(), ldVariableSchema(), compiler, find("ld", false)));
     if (fs::path objcopy = find("objcopy", false); !objcopy.empty())
         matcher->tools.push_back(
             makeTool<GNU_OBJCOPY>(objcopyMatchSubjects(), objcopyVariableSchema(), compiler, objcopy));

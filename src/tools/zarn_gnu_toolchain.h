@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "tools/zarn_compiler_search.h"
 #include "zarn_tool.h"
 
 namespace Zarn {
@@ -15,6 +16,12 @@ namespace Zarn {
 // name.exe. The first that exists, or an empty path.
 std::filesystem::path findGnuToolExecutable(const std::filesystem::path& binDir, const std::string& prefix,
                                             const std::string& name, const std::string& versionSuffix = "");
+
+// The first program that a toolchain of the compiler cannot do without
+// (gcc of the compiler's version, ar, ld) and that its bin directory lacks,
+// as the path createGnuMatcher names in "Required GNU tool missing"; an
+// empty path when all are there.
+std::filesystem::path missingRequiredGnuTool(const CompilerRecord& compiler);
 
 // The matcher of the newest fitting compiler below the wanted
 // toolchain_path, with gcc, ar and ld, and g++ and objcopy when present.

@@ -47,6 +47,7 @@ TEST(CreateDefaultGnuToolsTest, MakesOneDefinitionPerToolchain)
     bare.fullVersion = FakeToolchain::Answer::fail();
     bare.version = FakeToolchain::Answer::fail();
     usr.add(bare);
+    usr.addBinutils();
 
     const auto definitions = createDefaultGnuTools({usr.path()});
     std::map<std::string, std::string> byName;
@@ -70,9 +71,12 @@ TEST(CreateDefaultGnuToolsTest, CountsADirectoryReachedFromTwoRootsOnce)
 {
     TempDir dir;
     const fs::path opt = dir / "opt";
-    FakeToolchain::BinDir(opt / "rh" / "gcc-toolset-12" / "root" / "usr" / "bin")
-        .addGcc("gcc", "x86_64-redhat-linux", "12.1.1");
-    FakeToolchain::BinDir(opt / "cross" / "bin").addGcc("gcc", "-odd", "12.1.1");
+    FakeToolchain::BinDir toolset(opt / "rh" / "gcc-toolset-12" / "root" / "usr" / "bin");
+    toolset.addGcc("gcc", "x86_64-redhat-linux", "12.1.1");
+    toolset.addBinutils();
+    FakeToolchain::BinDir cross(opt / "cross" / "bin");
+    cross.addGcc("gcc", "-odd", "12.1.1");
+    cross.addBinutils();
     // A second root that is a link to the first reaches the same files.
     fs::create_directory_symlink(opt, dir / "opt-link");
 
@@ -83,4 +87,61 @@ TEST(CreateDefaultGnuToolsTest, CountsADirectoryReachedFromTwoRootsOnce)
               "toolchain_path=" + (opt / "rh" / "gcc-toolset-12" / "root" / "usr" / "bin").string());
     EXPECT_EQ(nameOf(*definitions[1]), "default_gnu_12_1_1_unknown");
     EXPECT_TRUE(createDefaultGnuTools({}).empty());
+}
+
+TEST(CreateDefaultGnuToolsTest, LeavesOutDirectoriesWithoutTheToolsABuildNeeds)
+{
+    struct Case {
+        std::string what;
+        std::vector<std::string> files;  // fake compilers, or links to the real ar and ld
+        std::size_t found;
+    };
+    const std::vector<Case> cases = {
+        {"a lone gcc", {"gcc"}, 0},
+        {"gcc and ar", {"gcc", "ar"}, 0},
+        {"gcc and ld", {"gcc", "ld"}, 0},
+        {"g++ without gcc", {"g++", "ar", "ld"}, 0},
+        {"a versioned gcc-12", {"gcc-12", "ar", "ld"}, 1},
+        {"prefixed tools", {"arm-none-eabi-gcc", "arm-none-eabi-ar", "arm-none-eabi-ld"}, 1},
+        {"gcc, ar and ld", {"gcc", "ar", "ld"}, 1},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        FakeToolchain::BinDir bin(dir / "bin");
+        for (const std::string& file : c.files) {
+            if (file.find("-ar") != std::string::npos || file == "ar")
+                bin.addLink(file, "/usr/bin/ar");
+            else if (file.find("-ld") != std::string::npos || file == "ld")
+                bin.addLink(file, "/usr/bin/ld");
+            else if (file.rfind("arm", 0) == 0)
+                bin.addGcc(file, "arm-none-eabi", "10.3.1");
+            else if (file == "g++")
+                bin.addGxx(file);
+            else
+                bin.addGcc(file);
+        }
+        EXPECT_EQ(createDefaultGnuTools({bin.path()}).size(), c.found) << c.what;
+    }
+}
+
+TEST(CreateDefaultGnuToolsTest, KeepsTextsThatAStringWouldExpandAsRawStrings)
+{
+    TempDir dir;
+    FakeToolchain::BinDir bin(dir / "issue#12" / "bin");
+    bin.addGcc("gcc", "x86_64-${HOME}-#{x}", "12.2.0");
+    bin.addBinutils();
+
+    const auto definitions = createDefaultGnuTools({bin.path()});
+    ASSERT_EQ(definitions.size(), 1u);
+    std::string kinds;
+    for (const auto& assignment : definitions[0]->assignments)
+        kinds += assignment.name + ":" + assignment.value->typeName() + "=" + assignment.value->toString() + "\n";
+    EXPECT_EQ(kinds, "toolchain_name:ZarnString=default_gnu_12_2_0_x86_64\n"
+                     "tool_type:ZarnString=gnu-gcc\n"
+                     "toolchain_version:ZarnString=12.2.0\n"
+                     "prefix:ZarnRawString=x86_64-${HOME}-#{x}\n"
+                     "arch:ZarnString=x86_64\n"
+                     "os:ZarnRawString=${HOME}\n"
+                     "abi:ZarnRawString=#{x}\n"
+                     "toolchain_path:ZarnRawString=" + bin.path().string() + "\n");
 }
