@@ -77,14 +77,28 @@ void DependencyOutputStore::createDependencyContext(const Dependency& dependency
                                                     const ContextPtr& outputs)
 {
     warnOnCollision(consumerName, dependencyName, dependency.alias);
-    if (!dependency.alias.empty() || isSameUnit(consumerName, dependencyName)) {
-        const std::string& name = dependency.alias.empty() ? dependencyName.target : dependency.alias;
-        consumer.addAssignment(Assignment(name, contextValue(outputs), Assignment::Append), 0);
+    const bool underOwnName = !dependency.alias.empty() || isSameUnit(consumerName, dependencyName);
+    const std::string& name =
+        !dependency.alias.empty() ? dependency.alias : underOwnName ? dependencyName.target : dependencyName.unit;
+    // With "+" an output of that very name is merged into the consumer (a
+    // target "objs" hands on `objs`): it takes the name, since an output
+    // context appended to it could not hold both.
+    if (dependency.modifier == 1 && findVariable(*outputs, name))
         return;
+    ZarnValuePtr value = contextValue(outputs);
+    if (!underOwnName) {
+        auto unitContext = std::make_shared<Context>();
+        unitContext->addAssignment(Assignment(dependencyName.target, value, Assignment::Set), 0);
+        value = contextValue(unitContext);
     }
-    auto unitContext = std::make_shared<Context>();
-    unitContext->addAssignment(Assignment(dependencyName.target, contextValue(outputs), Assignment::Set), 0);
-    consumer.addAssignment(Assignment(dependencyName.unit, contextValue(unitContext), Assignment::Append), 0);
+    try {
+        consumer.addAssignment(Assignment(name, value, Assignment::Append), 0);
+    } catch (const BadConversion&) {
+        throw ZarnException("Target '" + consumerName.unit + "::" + consumerName.target +
+                            "' cannot take the outputs of dependency '" + dependencyName.unit +
+                            "::" + dependencyName.target + "' as its variable '" + name +
+                            "', which holds another kind of value; give the dependency an alias with '=>'.");
+    }
 }
 
 void DependencyOutputStore::addMergedAliasOutput(const Dependency& dependency,

@@ -143,6 +143,27 @@ void checkValueDepth(const ZarnValuePtr& value, const std::string& what)
         throwNestingLimit(what + " is nested deeper than " + std::to_string(maxValueDepth) + " levels.");
 }
 
+// Appends each output of a "+" dependency to the variable of its name; the
+// appends that cannot be made yet wait for the second try.
+void mergeOutputs(TargetContext& target, const Context& outputs, const std::string& dependency,
+                  std::vector<Assignment>& pending)
+{
+    for (const auto& [name, output] : outputs.variables) {
+        Assignment append(output.name, output.value ? output.value->deepClone() : nullptr, Assignment::Append,
+                          output.flags);
+        try {
+            target.addAssignment(append, 0);
+        } catch (const BadOperation& error) {
+            logMessage(LogLevel::Detail, "Exception when adding implicit context: {}\n", error.getMessage());
+            pending.push_back(std::move(append));
+        } catch (const BadConversion&) {
+            throw ZarnException("Target '" + displayNameOf(target.name) + "' cannot append output '" +
+                                name.str() + "' of dependency '" + dependency + "' to its variable '" +
+                                name.str() + "', which holds another kind of value.");
+        }
+    }
+}
+
 }  // namespace
 
 }  // namespace Zarn
@@ -229,10 +250,8 @@ Context ZarnApplication::buildTarget(const QualifiedTargetName& requestedName,
             store.addMergedAliasOutput(dependency, dependencyName, outputs);
         else
             store.createDependencyContext(dependency, dependencyName, outputs);
-        if (dependency.modifier == 1) {
-            auto failed = target->addImplicitContext(*outputs, Assignment::Append, false, 0);
-            pendingAppends.insert(pendingAppends.end(), failed.begin(), failed.end());
-        }
+        if (dependency.modifier == 1)
+            mergeOutputs(*target, *outputs, displayNameOf(dependencyName), pendingAppends);
     }
 
     target->resolveVariables();

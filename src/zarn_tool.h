@@ -34,6 +34,9 @@ public:
     virtual MatchResult match(const TargetContext& target) const;
     // The builder for the target, or null when none fits.
     virtual std::shared_ptr<Builder> createBuilder(const TargetContext& target) = 0;
+    // The architecture the tool's products run on, as a target's ARCH names
+    // it; empty when the tool does not build for one in particular.
+    virtual std::string targetArch() const { return {}; }
 
     Util::CiString name;
     KeySet wants;       // settings a target may ask for; they score

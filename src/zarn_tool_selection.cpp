@@ -3,6 +3,8 @@
 #include <exception>
 #include <optional>
 
+#include <sys/utsname.h>
+
 #include "types/zarn_exceptions.h"
 #include "types/zarn_log.h"
 #include "zarn_tool_type_registry.h"
@@ -67,6 +69,23 @@ int weightOf(int kind, const MatchWeights& weights)
     default:
         return 0;
     }
+}
+
+// A tool that builds for an architecture other than the native one; a tool
+// that names none is at home anywhere.
+bool buildsForeign(const Matcher& matcher, const std::string& nativeArch)
+{
+    const std::string arch = matcher.targetArch();
+    return !nativeArch.empty() && !arch.empty() && !Util::ciEqual(arch, nativeArch);
+}
+
+// ARCH or TOOLCHAIN_TRIPLET with a text: the target chose its machine.
+bool asksForArchitecture(const TargetContext& target)
+{
+    for (const char* name : {"ARCH", "TOOLCHAIN_TRIPLET"})
+        if (!getStringOr(target, name, "").empty())
+            return true;
+    return false;
 }
 
 void createStaticTool(RegisteredTools& tools, const char* toolName, const char* typeName,
@@ -186,16 +205,36 @@ ToolScore scoreTool(Matcher& matcher, const TargetContext& target, const MatchWe
     return score;
 }
 
+const std::string& machineArch()
+{
+    static const std::string arch = [] {
+        struct utsname machine {};
+        return uname(&machine) == 0 ? std::string(machine.machine) : std::string();
+    }();
+    return arch;
+}
+
 Matcher* selectBestTool(const RegisteredTools& tools, const TargetContext& target,
-                        const MatchWeights& weights)
+                        const MatchWeights& weights, const std::string& nativeArch)
 {
     Matcher* best = nullptr;
     int bestScore = -1;
+    // Asked only on a tie that it could decide.
+    std::optional<bool> targetChoosesArch;
     for (const auto& [name, matcher] : tools) {
         if (!matcher)
             continue;
         ToolScore score = scoreTool(*matcher, target, weights);
-        if (score.result.status == BuildPossible && score.score > bestScore) {
+        if (score.result.status != BuildPossible)
+            continue;
+        bool better = score.score > bestScore;
+        if (!better && best && score.score == bestScore && buildsForeign(*best, nativeArch) &&
+            !buildsForeign(*matcher, nativeArch)) {
+            if (!targetChoosesArch)
+                targetChoosesArch = asksForArchitecture(target);
+            better = !*targetChoosesArch;
+        }
+        if (better) {
             best = matcher.get();
             bestScore = score.score;
         }

@@ -53,9 +53,16 @@ struct ToolScore {
 // fails (values of kinds that cannot be compared) counts as unequal.
 ToolScore scoreTool(Matcher& matcher, const TargetContext& target, const MatchWeights& weights);
 
-// The possible tool with the strictly highest score, the earlier name winning
-// ties; null when no tool is possible. The map keeps ownership.
+// The architecture of the machine zarn runs on, as uname names it
+// ("x86_64"); empty when it cannot be told.
+const std::string& machineArch();
+
+// The possible tool with the strictly highest score; null when no tool is
+// possible. Of tools with equal scores, one that builds for nativeArch (or
+// for no architecture in particular) beats one that builds for another,
+// unless the target asks for an architecture (ARCH or TOOLCHAIN_TRIPLET);
+// otherwise the earlier name wins. The map keeps ownership.
 Matcher* selectBestTool(const RegisteredTools& tools, const TargetContext& target,
-                        const MatchWeights& weights);
+                        const MatchWeights& weights, const std::string& nativeArch = machineArch());
 
 }  // namespace Zarn

@@ -27,9 +27,11 @@ public:
         return verdict;
     }
     std::shared_ptr<Builder> createBuilder(const TargetContext&) override { return nullptr; }
+    std::string targetArch() const override { return arch; }
 
     MatchResult verdict;
     mutable int calls = 0;
+    std::string arch;  // "" builds for no machine in particular
 };
 
 MatchResult verdict(std::map<Util::CiString, MatchEntry> kinds, int status = BuildPossible)
@@ -190,6 +192,53 @@ TEST_F(ToolSelectionTest, WantsScoreByComparingValues)
 
     MatchWeights custom{10, 3, 1};
     EXPECT_EQ(scoreTool(*tool, *target, custom).score, 10 + 3 + 3 + 1 + 10);
+}
+
+// Of equally scoring tools, one for the machine zarn runs on beats a cross
+// tool unless the target names its machine; a higher score still wins.
+TEST_F(ToolSelectionTest, NativeToolWinsATieUnlessTheTargetNamesItsMachine)
+{
+    auto toolFor = [](const std::string& name, const std::string& arch, int score) {
+        std::map<Util::CiString, MatchEntry> kinds;
+        for (int i = 0; i < score; ++i)
+            kinds["v" + std::to_string(i)] = {MatchKind::PartialMatch, 0};
+        auto tool = fake(name, verdict(kinds));
+        tool->arch = arch;
+        return tool;
+    };
+    const struct {
+        const char* what;
+        std::vector<std::shared_ptr<FakeMatcher>> tools;
+        std::vector<Assignment> target;
+        std::string native;
+        std::string best;
+    } cases[] = {
+        {"cross sorts first", {toolFor("a_arm", "arm", 1), toolFor("b_x86", "x86_64", 1)}, {}, "x86_64", "b_x86"},
+        {"native sorts first", {toolFor("a_x86", "x86_64", 1), toolFor("b_arm", "arm", 1)}, {}, "x86_64", "a_x86"},
+        {"arch compared ignoring case", {toolFor("a_arm", "arm", 1), toolFor("b_x86", "X86_64", 1)}, {}, "x86_64",
+         "b_x86"},
+        {"a tool of no machine is no cross tool", {toolFor("a_arm", "arm", 1), toolFor("b_any", "", 1)}, {},
+         "x86_64", "b_any"},
+        {"two cross tools: the name decides", {toolFor("a_arm", "arm", 1), toolFor("b_mips", "mips", 1)}, {},
+         "x86_64", "a_arm"},
+        {"only a cross tool", {toolFor("a_arm", "arm", 1)}, {}, "x86_64", "a_arm"},
+        {"a higher score wins", {toolFor("a_arm", "arm", 2), toolFor("b_x86", "x86_64", 1)}, {}, "x86_64", "a_arm"},
+        {"native machine unknown", {toolFor("a_arm", "arm", 1), toolFor("b_x86", "x86_64", 1)}, {}, "", "a_arm"},
+        {"target sets ARCH", {toolFor("a_arm", "arm", 1), toolFor("b_x86", "x86_64", 1)},
+         {set("ARCH", str("arm"))}, "x86_64", "a_arm"},
+        {"target sets TOOLCHAIN_TRIPLET", {toolFor("a_arm", "arm", 1), toolFor("b_x86", "x86_64", 1)},
+         {set("TOOLCHAIN_TRIPLET", str("arm-none-eabi"))}, "x86_64", "a_arm"},
+        {"an empty ARCH asks for nothing", {toolFor("a_arm", "arm", 1), toolFor("b_x86", "x86_64", 1)},
+         {set("ARCH", str(""))}, "x86_64", "b_x86"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        RegisteredTools tools;
+        for (const auto& tool : c.tools)
+            tools.emplace(tool->name, tool);
+        Matcher* best = selectBestTool(tools, *targetWith(c.target), MatchWeights(), c.native);
+        EXPECT_EQ(best ? best->name.str() : "", c.best);
+    }
 }
 
 }  // namespace

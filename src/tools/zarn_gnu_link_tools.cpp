@@ -17,6 +17,24 @@ std::string linkExtension(const Context& context)
     return hasVariable(context, "KO") ? ".ko" : ".elf";
 }
 
+// The target's own assignment of that name; output variables ("^") are
+// what it hands on, not what it asks for.
+const Assignment* ownAssignment(const Context& target, const char* name)
+{
+    auto found = target.variables.find(Util::CiString(name));
+    if (found == target.variables.end() || found->second.flags == Assignment::OutputFlag)
+        return nullptr;
+    return &found->second;
+}
+
+bool namesArchive(const Context& target)
+{
+    const Assignment* outputName = ownAssignment(target, "OUTPUT_NAME");
+    return outputName && outputName->value &&
+           Util::ciEqual(std::filesystem::path(outputName->value->toString()).extension().string(),
+                         archiveExtension);
+}
+
 RecipeSet oneRecipe(RecipeIO recipe)
 {
     RecipeSet set;
@@ -29,12 +47,15 @@ RecipeSet oneRecipe(RecipeIO recipe)
 MatchResult GNU_AR::matchSubjects(const Context& target) const
 {
     MatchResult result = Builder::matchSubjects(target);
-    auto found = target.variables.find(Util::CiString("OUTPUT_NAME"));
-    if (found == target.variables.end() || found->second.flags == Assignment::OutputFlag || !found->second.value)
-        return result;
-    if (Util::ciEqual(std::filesystem::path(found->second.value->toString()).extension().string(), archiveExtension))
+    if (namesArchive(target))
         result.kinds["OUTPUT_NAME"] = MatchEntry{MatchKind::ExactMatch, 0};
     return result;
+}
+
+bool GNU_AR::makesDeclaredProduct(const Context& target) const
+{
+    const Assignment* staticMark = ownAssignment(target, "STATIC");
+    return (staticMark && !staticMark->value) || namesArchive(target);
 }
 
 RecipeSet GNU_AR::doCreateRecipes(const TargetContext& target) const
@@ -75,6 +96,14 @@ RecipeSet GNU_LD::doCreateRecipes(const TargetContext& target) const
     for (const char* kind : {"SO", "SHARED", "KO"})
         addPlanVariable(target, kind, set.variables);
     return set;
+}
+
+bool GNU_LD::makesDeclaredProduct(const Context& target) const
+{
+    for (const char* kind : {"SO", "SHARED", "KO"})
+        if (ownAssignment(target, kind))
+            return true;
+    return false;
 }
 
 std::vector<std::string> GNU_LD::buildCommandLine(const std::string& targetName, const Context& job) const

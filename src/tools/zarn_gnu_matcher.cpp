@@ -1,5 +1,6 @@
 #include "tools/zarn_gnu_matcher.h"
 
+#include "tools/zarn_gnu_tool.h"
 #include "tools/zarn_gnu_toolchain.h"
 #include "types/value_matches_text.h"
 #include "zarn_tool_type_registry.h"
@@ -189,10 +190,17 @@ MatchResult GNUMatcher::match(const TargetContext& target) const
 std::shared_ptr<Builder> GNUMatcher::createBuilder(const TargetContext& target)
 {
     int32_t best = -1;
+    bool bestDeclared = false;
     std::shared_ptr<Builder> chosen;
     for (const auto& tool : tools) {
         const MatchResult result = tool->matchSubjects(target);
         if (result.status != BuildPossible)
+            continue;
+        // A tool making the product the target declares outranks the
+        // others, whose scores may come from inherited flags alone.
+        const auto* gnuTool = dynamic_cast<const GNUTool*>(tool.get());
+        const bool declared = gnuTool && gnuTool->makesDeclaredProduct(target);
+        if (bestDeclared && !declared)
             continue;
         uint32_t score = 0;
         for (const auto& [name, spec] : tool->schema) {
@@ -207,8 +215,9 @@ std::shared_ptr<Builder> GNUMatcher::createBuilder(const TargetContext& target)
             else
                 score += spec.noMatchWeight;
         }
-        if (static_cast<int32_t>(score) > best) {
+        if (static_cast<int32_t>(score) > best || (declared && !bestDeclared)) {
             best = static_cast<int32_t>(score);
+            bestDeclared = declared;
             chosen = tool;
         }
     }

@@ -43,6 +43,7 @@ public:
     // The tool whose schema scores highest for the target; the earlier tool
     // on a tie. One of this matcher's own tools, shared.
     std::shared_ptr<Builder> createBuilder(const TargetContext& target) override;
+    std::string targetArch() const override { return compiler.arch; }
 
     CompilerRecord compiler;
     // gcc, then g++, ar, ld and objcopy when the toolchain has them.

@@ -24,6 +24,10 @@ public:
     // arch-os-abi; the dashes stay when a part is empty.
     std::string getToolIdentity(const Context&) const override;
     std::string getObjectExtension() const override { return ".o"; }
+    // Whether the target says it wants what this tool makes (an archive, a
+    // shared object): then this tool builds it, however well the others
+    // score on the compiler and linker variables it inherits.
+    virtual bool makesDeclaredProduct(const Context&) const { return false; }
 
     CompilerRecord compiler;
     std::filesystem::path executable;

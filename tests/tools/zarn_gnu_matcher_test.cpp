@@ -106,4 +106,38 @@ TEST(GnuMatcher, BestToolByScore)
     EXPECT_EQ(matcher({}, false)->match(*targetWith({set("INPUT", str("app"))})).status, 0);
 }
 
+// A target that says what it makes is built by the tool that makes it, even
+// when inherited compiler and linker variables score higher for gcc.
+TEST(GnuMatcher, DeclaredProductChoosesTheTool)
+{
+    const std::vector<Assignment> inherited{set("C_FLAGS", str("-O2")),      set("C_DEFINES", str("NDEBUG")),
+                                            set("INCLUDE", str("inc")),      set("LIB", str("-lm")),
+                                            set("LIBPATH", str("libs")),     set("LINK_FLAGS", str("-s")),
+                                            set("OBJS", str("a.o"))};
+    const struct { Assignment kind; std::string tool; } cases[] = {
+        {declared("SO"), "ld"},
+        {set("SO", integer(1)), "ld"},
+        {declared("SHARED"), "ld"},
+        {declared("KO"), "ld"},
+        {declared("STATIC"), "ar"},
+        {set("OUTPUT_NAME", str("libgreet.a")), "ar"},
+        // Nothing declared: the scores decide, as before.
+        {set("OUTPUT_NAME", str("libgreet.so")), "gcc"},
+        {set("STATIC", integer(1)), "gcc"},
+        {output("SO", str("x.so")), "gcc"},
+        {output("OUTPUT_NAME", str("libx.a")), "gcc"},
+    };
+    auto gnu = matcher();
+    for (const auto& c : cases) {
+        std::vector<Assignment> target = inherited;
+        target.push_back(c.kind);
+        auto builder = gnu->createBuilder(*targetWith(target));
+        EXPECT_EQ(builder ? builder->getName() : "", c.tool) << c.kind.toString();
+    }
+    // A declared product that its tool cannot make from what the target has
+    // (sources, no objects) leaves the choice to the tools that can.
+    auto builder = gnu->createBuilder(*targetWith({set("C_FILES", str("a.c")), declared("SO")}));
+    EXPECT_EQ(builder ? builder->getName() : "", "gcc");
+}
+
 }  // namespace
