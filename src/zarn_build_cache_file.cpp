@@ -8,7 +8,9 @@
 #include <system_error>
 
 #include "loader/assignment_text.h"
+#include "loader/input_text.h"
 #include "short_path_literals.h"
+#include "zarn_cache_escapes.h"
 #include "zarn_cache_item_text.h"
 #include "types/zarn_log.h"
 #include "types/zarn_value_types.h"
@@ -79,25 +81,24 @@ const char* fallbackOperator(uint64_t type)
     }
 }
 
-// The words of an "A" line as stream extraction would split them: exactly
-// three, separated by white space of the C locale.
-bool splitItemLine(const std::string& line, std::string& first, std::string& second, std::string& third)
+// The words of an "A" line as stream extraction would split them: three, or
+// four when the item is escaped, separated by white space of the C locale.
+bool splitItemLine(const std::string& line, std::string (&words)[4], std::size_t& count)
 {
-    std::string* words[] = {&first, &second, &third};
     std::size_t i = 0;
-    for (std::string* word : words) {
+    count = 0;
+    for (;;) {
         while (i < line.size() && std::isspace(static_cast<unsigned char>(line[i])))
             ++i;
+        if (i == line.size())
+            return count >= 3;
+        if (count == 4)
+            return false;
         const std::size_t start = i;
         while (i < line.size() && !std::isspace(static_cast<unsigned char>(line[i])))
             ++i;
-        if (i == start)
-            return false;
-        word->assign(line, start, i - start);
+        words[count++].assign(line, start, i - start);
     }
-    while (i < line.size() && std::isspace(static_cast<unsigned char>(line[i])))
-        ++i;
-    return i == line.size();
 }
 
 bool isBlank(char c)
@@ -156,23 +157,32 @@ void markReadBackFinal(const ZarnValuePtr& value)
     }
 }
 
-bool isRecordWritable(const CacheRecordSnapshot& record)
+// The first assignment of the record that the cache cannot keep in any
+// form, or null.
+const Assignment* firstUnholdable(const CacheRecordSnapshot& record)
 {
     for (const auto& [fingerprint, recipe] : record.recipes) {
         for (const RecipeInput& input : recipe.inputs) {
-            if (!isCacheWritable(input.input))
-                return false;
-            if (input.intermediate.value && !isCacheWritable(input.intermediate))
-                return false;
+            if (!isCacheHoldable(input.input))
+                return &input.input;
+            if (input.intermediate.value && !isCacheHoldable(input.intermediate))
+                return &input.intermediate;
         }
         for (const Assignment& output : recipe.outputs)
-            if (!isCacheWritable(output))
-                return false;
+            if (!isCacheHoldable(output))
+                return &output;
     }
     for (const Assignment& assignment : record.environment)
-        if (!isCacheWritable(assignment))
-            return false;
-    return true;
+        if (!isCacheHoldable(assignment))
+            return &assignment;
+    return nullptr;
+}
+
+// The plain text reads back only when every text has a literal form and the
+// whole is text the lexer takes.
+bool readsBackPlain(const Assignment& assignment, const std::string& text)
+{
+    return isCacheWritable(assignment) && text.find('\0') == std::string::npos && isValidUtf8(text);
 }
 
 void writeNumber(std::ostream& out, uint64_t number)
@@ -356,12 +366,20 @@ bool writeCacheItem(std::ostream& out, const Assignment& assignment)
 {
     // Formatted into one piece: the stream's number formatting per field
     // cost more than the rest of the writer.
+    std::string text = cacheAssignmentText(assignment);
+    const bool plain = readsBackPlain(assignment, text);
+    if (!plain)
+        text = escapedCacheAssignmentText(assignment);
     std::string item = "A ";
     item += std::to_string(static_cast<uint32_t>(assignment.type));
     item += ' ';
     item += std::to_string(assignment.flags);
+    if (!plain) {
+        item += ' ';
+        item += escapedItemMark;
+    }
     item += '\n';
-    appendLengthPrefixed(item, cacheAssignmentText(assignment));
+    appendLengthPrefixed(item, text);
     out.write(item.data(), static_cast<std::streamsize>(item.size()));
     return static_cast<bool>(out);
 }
@@ -371,36 +389,39 @@ bool readCacheItem(std::istream& in, Assignment& assignment, const AssignmentTex
     std::string line;
     if (!std::getline(in, line))
         return false;
-    std::string marker, typeWord, flagsWord;
-    if (!splitItemLine(line, marker, typeWord, flagsWord) || marker != "A")
+    std::string words[4];
+    std::size_t wordCount = 0;
+    if (!splitItemLine(line, words, wordCount) || words[0] != "A")
+        return false;
+    const bool escaped = wordCount == 4;
+    if (escaped && words[3] != escapedItemMark)
         return false;
     uint64_t type = 0;
     uint64_t flags = 0;
-    if (!parseDigits(typeWord, type) || !parseDigits(flagsWord, flags) || !fallbackOperator(type) ||
+    if (!parseDigits(words[1], type) || !parseDigits(words[2], flags) || !fallbackOperator(type) ||
         flags > std::numeric_limits<uint32_t>::max())
         return false;
 
     std::string text;
     if (!readLengthPrefixedString(in, text))
         return false;
-    Assignment written;
-    if (readWrittenAssignmentText(text, written)) {
-        assignment = Assignment(std::move(written.name), std::move(written.value),
-                                static_cast<Assignment::AssignType>(type), static_cast<uint32_t>(flags));
-        return true;
+    Assignment read;
+    if (!readWrittenAssignmentText(text, read)) {
+        try {
+            // No base directory: a relative path joined to "." would be
+            // written back with one more "./" at every save.
+            read = parse(rewriteShortPathLiterals(text), {});
+            markReadBackFinal(read.value);
+        } catch (...) {
+            // Not an assignment with a value; it may still be one without.
+            return readValuelessItem(text, type, static_cast<uint32_t>(flags), assignment);
+        }
     }
-    try {
-        // No base directory: a relative path joined to "." would be written
-        // back with one more "./" at every save.
-        Assignment parsed = parse(rewriteShortPathLiterals(text), {});
-        markReadBackFinal(parsed.value);
-        assignment = Assignment(std::move(parsed.name), std::move(parsed.value),
-                                static_cast<Assignment::AssignType>(type), static_cast<uint32_t>(flags));
-        return true;
-    } catch (...) {
-        // Not an assignment with a value; it may still be one without.
-    }
-    return readValuelessItem(text, type, static_cast<uint32_t>(flags), assignment);
+    if (escaped && !unescapeCacheValue(read.value))
+        return false;
+    assignment = Assignment(std::move(read.name), std::move(read.value), static_cast<Assignment::AssignType>(type),
+                            static_cast<uint32_t>(flags));
+    return true;
 }
 
 std::optional<RuntimeRecordMap> readCacheRecords(std::istream& in, const std::string& fileName,
@@ -444,11 +465,13 @@ bool writeCacheRecords(std::ostream& out, const std::vector<CacheRecordSnapshot>
     std::vector<const CacheRecordSnapshot*> writable;
     writable.reserve(records.size());
     for (const CacheRecordSnapshot& record : records) {
-        if (isRecordWritable(record))
-            writable.push_back(&record);
+        if (const Assignment* unholdable = firstUnholdable(record))
+            logMessage(LogLevel::Warning,
+                       "Cache record for '{}' is not kept: its variable '{}' cannot be written so that it reads "
+                       "back. The target is built again next time.\n",
+                       record.key, unholdable->name);
         else
-            logMessage(LogLevel::Debug, "Cache record for '{}' holds a value without literal form; not kept.\n",
-                       record.key);
+            writable.push_back(&record);
     }
     out << "ZARN_CACHE_V5\n";
     writeNumber(out, writable.size());

@@ -3,7 +3,9 @@
 //
 // NUMBER  decimal digits, "\n"
 // STRING  NUMBER n, n raw bytes, "\n"
-// ITEM    "A <AssignType> <flags>\n", then a STRING of the assignment's text
+// ITEM    "A <AssignType> <flags>\n", then a STRING of the assignment's text;
+//         "A <AssignType> <flags> %\n" when its texts are escaped (a text
+//         that the build language cannot hold as it is)
 #pragma once
 
 #include <cstdint>
@@ -44,8 +46,9 @@ bool readCacheItem(std::istream& in, Assignment& assignment, const AssignmentTex
 std::optional<RuntimeRecordMap> readCacheRecords(std::istream& in, const std::string& fileName,
                                                  const AssignmentTextParser& parse);
 
-// The V5 file of the records. Records holding a value that would not read
-// back are left out. False when a write failed.
+// The V5 file of the records. A record holding an assignment that would not
+// read back even escaped (a name that is no identifier) is left out with a
+// warning naming it. False when a write failed.
 bool writeCacheRecords(std::ostream& out, const std::vector<CacheRecordSnapshot>& records);
 
 // Replaces the cache's records by those of its file, less those of builds

@@ -46,7 +46,8 @@ std::string blockItemText(const Assignment& assignment)
     return text + cacheLiteral(*assignment.value);
 }
 
-bool isValueWritable(const ZarnValuePtr& value)
+// With needLiteral, also every text must have a literal form.
+bool isValueWritable(const ZarnValuePtr& value, bool needLiteral)
 {
     if (!value)
         return true;
@@ -54,17 +55,17 @@ bool isValueWritable(const ZarnValuePtr& value)
         if (!context->getContext())
             return false;
         for (const auto& [name, assignment] : context->getContext()->variables)
-            if (!isValidIdentifier(assignment.name) || !isValueWritable(assignment.value))
+            if (!isValidIdentifier(assignment.name) || !isValueWritable(assignment.value, needLiteral))
                 return false;
         return true;
     }
     if (const auto* list = valueAs<const ZarnList>(value.get())) {
         for (const ZarnValuePtr& member : list->getMembers())
-            if (!member || !isValueWritable(member))
+            if (!member || !isValueWritable(member, needLiteral))
                 return false;
         return true;
     }
-    return value->hasLiteralForm();
+    return !needLiteral || value->hasLiteralForm();
 }
 
 bool pathsEqual(const ZarnPathString& a, const ZarnPathString& b)
@@ -156,7 +157,12 @@ std::string cacheAssignmentText(const Assignment& assignment)
 
 bool isCacheWritable(const Assignment& assignment)
 {
-    return isValidIdentifier(assignment.name) && isValueWritable(assignment.value);
+    return isValidIdentifier(assignment.name) && isValueWritable(assignment.value, true);
+}
+
+bool isCacheHoldable(const Assignment& assignment)
+{
+    return isValidIdentifier(assignment.name) && isValueWritable(assignment.value, false);
 }
 
 bool cacheValuesEqual(const ZarnValuePtr& a, const ZarnValuePtr& b)

@@ -22,6 +22,11 @@ std::string cacheAssignmentText(const Assignment& assignment);
 // that lexes as one identifier and a value that has a literal form.
 bool isCacheWritable(const Assignment& assignment);
 
+// True when the cache can keep the assignment at all, in the plain or the
+// escaped form: names that lex as identifiers, no list member without a
+// value and no block without its context. Texts do not matter.
+bool isCacheHoldable(const Assignment& assignment);
+
 // The cache's exact comparison. Values must be of one kind: strings and
 // identifiers by their exact text, integers by value, lists member by
 // member, context values by their cache literal, paths by the same

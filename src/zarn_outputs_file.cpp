@@ -3,15 +3,36 @@
 #include <fstream>
 #include <ostream>
 
+#include "loader/input_text.h"
 #include "types/zarn_log.h"
+#include "zarn_names.h"
 
 namespace Zarn {
 
-void writeOutputs(std::ostream& out, const Context& outputs)
+namespace {
+
+// The language has no escapes: a literal reads back only when the value has
+// one and the lexer takes its bytes.
+bool lineReadsBack(const Assignment& assignment, const std::string& literal)
+{
+    return isValidIdentifier(assignment.name) && assignment.value->hasLiteralForm() &&
+           literal.find('\0') == std::string::npos && isValidUtf8(literal);
+}
+
+}  // namespace
+
+void writeOutputs(std::ostream& out, const Context& outputs, const std::string& fileName)
 {
     for (const auto& [name, assignment] : outputs.variables) {
-        if (assignment.value)
-            out << assignment.name << " = " << assignment.value->toLiteral() << "\n";
+        if (!assignment.value)
+            continue;
+        const std::string literal = assignment.value->toLiteral();
+        if (lineReadsBack(assignment, literal))
+            out << assignment.name << " = " << literal << "\n";
+        else
+            logMessage(LogLevel::Warning,
+                       "Variable '{}' cannot be written in '{}' so that it reads back; it is left out.\n",
+                       assignment.name, fileName);
     }
 }
 
@@ -22,7 +43,7 @@ bool writeOutputsFile(const std::filesystem::path& file, const Context& outputs)
         logMessage(LogLevel::Error, "Unable to open outputs file '{}' for writing.\n", file.string());
         return false;
     }
-    writeOutputs(out, outputs);
+    writeOutputs(out, outputs, file.string());
     out.close();
     if (!out) {
         logMessage(LogLevel::Error, "Unable to write outputs file '{}'.\n", file.string());

@@ -4,14 +4,18 @@
 
 #include <filesystem>
 #include <iosfwd>
+#include <string>
 
 #include "types/zarn_context_types.h"
 
 namespace Zarn {
 
 // One line per variable that has a value, in name order: the name as its
-// assignment holds it, " = ", the value's literal.
-void writeOutputs(std::ostream& out, const Context& outputs);
+// assignment holds it, " = ", the value's literal. A variable whose line
+// would not read back as written (a name that is no identifier, a text that
+// no literal can hold, bytes that are not UTF-8) is left out with a warning
+// naming it and fileName.
+void writeOutputs(std::ostream& out, const Context& outputs, const std::string& fileName);
 
 // Writes the file (truncating it). False, after a level-7 message, when it
 // cannot be opened or written.

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "loader/input_text.h"
 #include "loader/visit_result.h"
 #include "loader/zarn_reg_data.h"
 #include "loader/zarn_visitor_impl.h"
@@ -301,6 +302,9 @@ std::string ZarnRegistry::readBackProblem(const std::string& text) const
             return "project name '" + name.str() + "' is not a valid identifier";
         if (path.native().find('"') != std::string::npos)
             return "the path of project '" + name.str() + "' holds a double quote";
+        // The loader takes UTF-8 only, and the language has no escapes.
+        if (!Zarn::isValidUtf8(path.native()))
+            return "the path of project '" + name.str() + "' is not valid UTF-8";
     }
     for (const auto& [name, definition] : tools) {
         if (!Zarn::isValidIdentifier(name))

@@ -28,7 +28,8 @@ const Zarn::AssignmentTextParser parser = [](const std::string& text, const fs::
     return parseAssignmentText(text, base);
 };
 
-// A V5 file of three records holding every kind of value the cache keeps.
+// A V5 file of three records holding every kind of value the cache keeps,
+// escaped items included.
 std::string v5File()
 {
     auto record = [](std::vector<Zarn::RecipeIO> recipes, std::vector<Zarn::Assignment> environment) {
@@ -43,7 +44,7 @@ std::string v5File()
     std::vector<Zarn::CacheRecordSnapshot> records;
     records.push_back(record({Zarn::RecipeIO{{Zarn::RecipeInput{set("day", str("6")), {}, false}},
                                              {output("out", path("/t/p/out.txt"))}}},
-                             {set("cmdline", str("echo generated > out.txt")), set("cwd", str("/t/p"))}));
+                             {set("cmdline", str("echo generated > out.txt")), set("cwd", str("/t/a)\"b\xff%"))}));
     records.back().key = "demo::gen";
     records.push_back(record(
         {Zarn::RecipeIO{{Zarn::RecipeInput{set("src", path("/t/p/a b.c")), set("obj", path("/t/o/a.o")), true},

@@ -85,6 +85,10 @@ TEST(CacheItem, TakesOperatorAndFlagsFromTheLine)
     const Case cases[] = {
         {"A 2 0\n5\nx += \n", true}, {"A 1 0\n7\nx = \t\r\n\n", true}, {"A 1 0\n5\nx = [\n", false},
         {"A 2 0\n4\nx = \n", false}, {"A 5 0\n5\nx = 1\n", false}, {"A 1 0 9\n5\nx = 1\n", false},
+        // escaped items: bad escapes, another mark, bytes the lexer refuses
+        {"A 1 0 %\n7\nx = \"%\"\n", false}, {"A 1 0 %\n9\nx = \"%G0\"\n", false},
+        {"A 1 0 %%\n7\nx = \"a\"\n", false}, {"A 1 0 % %\n7\nx = \"a\"\n", false},
+        {"A 1 0 %\n7\nx = \"\xff\"\n", false},
     };
     for (const Case& c : cases) {
         std::istringstream text(c.text);
@@ -242,8 +246,13 @@ TEST(CacheFileFormat, RecordsThatWouldNotReadBackAreLeftOut)
 {
     auto bad = recordOf(Zarn::RecipeIO{{Zarn::RecipeInput{set("1", str("x")), {}, false}}, {output("o", str("y"))}},
                         {});
-    const std::string text = writeText({snapshotOf("demo::bad", bad), snapshotOf("demo::gen", genRecord())});
+    std::string text;
+    const std::string warnings = captureOutput(LogLevel::Warning, [&] {
+        text = writeText({snapshotOf("demo::bad", bad), snapshotOf("demo::gen", genRecord())});
+    });
     EXPECT_EQ(text, genFile);
+    EXPECT_EQ(warnings, "Cache record for 'demo::bad' is not kept: its variable '1' cannot be written so that it "
+                        "reads back. The target is built again next time.\n");
 }
 
 // What saving the record of genRecord() to the file reports.
