@@ -140,7 +140,7 @@ std::vector<CompilerRecord> findCompilers(const ToolchainRequest& request, const
     const fs::path root = withoutTrailingSeparators(givenRoot);
     std::vector<CompilerRecord> result;
     std::set<std::string> keys;
-    for (const auto& binDir : collectBinDirectories(root)) {
+    for (const auto& binDir : *binDirectoriesOnce(root, collectBinDirectories)) {
         std::shared_ptr<const ProbedBinDirectory> probed;
         try {
             probed = probeBinDirectoryOnce(binDir);

@@ -198,6 +198,19 @@ TEST(ToolchainProbeE2e, ARelativeToolchainPathRunsTheCompilerItFound)
     EXPECT_TRUE(fs::exists(box.work() / "out" / "x86_64-linux-gnu" / "demo" / "app" / "app"));
 }
 
+TEST(ToolchainProbeE2e, ARelativeC3ToolchainPathRunsTheCompilerItFound)
+{
+    Sandbox box;
+    const fs::path compiler = FakeC3c::write(box.work() / "kit" / "bin" / "c3c");
+    box.write(box.registryFile(), c3Registry("kit"));
+    box.write("zarn.txt", c3Library);
+    box.write("src/core.c3", "module core;\n");
+    const auto run = box.run({});
+    ASSERT_EQ(run.status, 0) << everything(run);
+    EXPECT_EQ(FakeC3c::buildCalls(compiler).size(), 1u);
+    EXPECT_TRUE(fs::exists(box.work() / "out" / "c3c-0.6.1" / "demo" / "core" / "core.a"));
+}
+
 TEST(ToolchainProbeE2e, DefinitionsOverOneDirectoryShareItsProbe)
 {
     Sandbox box;

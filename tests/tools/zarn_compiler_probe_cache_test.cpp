@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 
 #include "test_support.h"
@@ -79,4 +80,25 @@ TEST(CompilerProbeCacheTest, CallsFromSeveralThreadsWaitForTheOneProbe)
     }
     EXPECT_EQ(timesAsked(first, "gcc", "-dumpmachine"), 1u);
     EXPECT_EQ(timesAsked(second, "gcc", "-dumpmachine"), 1u);
+}
+
+TEST(CompilerProbeCacheTest, ARootIsSearchedOncePerPathText)
+{
+    std::atomic<int> walks{0};
+    auto collect = [&](const fs::path& root) {
+        ++walks;
+        return BinDirectoryList{root / "bin"};
+    };
+    TempDir dir;
+    std::vector<std::thread> threads;
+    std::vector<std::shared_ptr<const BinDirectoryList>> results(8);
+    for (size_t i = 0; i < results.size(); ++i)
+        threads.emplace_back([&, i] { results[i] = binDirectoriesOnce(dir / "root", collect); });
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(walks.load(), 1);
+    for (const auto& result : results)
+        EXPECT_EQ(*result, BinDirectoryList{dir / "root" / "bin"});
+    EXPECT_EQ(*binDirectoriesOnce(dir / "other", collect), BinDirectoryList{dir / "other" / "bin"});
+    EXPECT_EQ(walks.load(), 2);
 }
