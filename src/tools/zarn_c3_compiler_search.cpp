@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "tools/zarn_toolchain_directory.h"
 #include "types/ci_string.h"
 #include "zarn_tool.h"
 
@@ -55,7 +56,7 @@ C3ToolchainRequest readC3ToolchainRequest(const KeySet& wants)
     C3ToolchainRequest request;
     const std::string path = getAssignmentText(wants, "toolchain_path");
     if (!path.empty())
-        request.toolchainPath = fs::path(path);
+        request.toolchainPath = absoluteToolchainPath(path);
     request.toolchainVersion = getAssignmentText(wants, "toolchain_version");
     request.toolchainMinVersion = getAssignmentText(wants, "toolchain_min_version");
     return request;

@@ -16,7 +16,7 @@ namespace Zarn {
 
 // What a "c3c" tool definition asks of its compiler.
 struct C3ToolchainRequest {
-    std::optional<std::filesystem::path> toolchainPath;  // absent when the text is empty
+    std::optional<std::filesystem::path> toolchainPath;  // absolute; absent when the text is empty
     std::string toolchainVersion;                        // "" accepts any
     std::string toolchainMinVersion;                     // "" accepts any
 };

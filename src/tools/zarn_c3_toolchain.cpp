@@ -2,6 +2,7 @@
 
 #include "tools/zarn_c3_compiler_search.h"
 #include "tools/zarn_compiler_probe.h"
+#include "tools/zarn_toolchain_directory.h"
 #include "types/zarn_exceptions.h"
 #include "zarn_tool_type_registry.h"
 
@@ -74,9 +75,11 @@ std::unique_ptr<Matcher> createC3Matcher(Util::CiString name, KeySet wants, KeyS
     const C3ToolchainRequest request = readC3ToolchainRequest(wants);
     if (!request.toolchainPath)
         throw ZarnException("C3Matcher requires want variable 'toolchain_path'.");
+    requireSearchPathDirectory(matcher->name, *request.toolchainPath);
     const std::optional<C3CompilerProbe> chosen = chooseNewestC3Compiler(findC3Compilers(request));
     if (!chosen)
         throw ZarnException("Couldn't find C3 toolchain from provided 'wants' variables.");
+    requireSearchPathDirectory(matcher->name, chosen->binDir);
     matcher->version = chosen->version;
     matcher->compilerPath = chosen->compilerPath;
     matcher->binDir = chosen->binDir;

@@ -38,8 +38,8 @@ public:
 };
 
 // Finds the newest acceptable compiler below the definition's
-// toolchain_path. Throws ZarnException when toolchain_path is missing or no
-// compiler fits.
+// toolchain_path. Throws ZarnException when toolchain_path is missing, no
+// compiler fits, or the compiler's directory holds ":" (PATH cannot hold it).
 std::unique_ptr<Matcher> createC3Matcher(Util::CiString name, KeySet wants, KeySet variables);
 
 // Builds the tables and registers "c3c".

@@ -171,6 +171,38 @@ bool waitUntil(pid_t pid, Clock::time_point deadline, int& status)
     }
 }
 
+// Starts texts[0] with texts as its argument list; the error number, or 0.
+int spawnProgram(pid_t& pid, bool searchPath, std::vector<std::string>& texts, const SpawnSetup& setup)
+{
+    std::vector<char*> argv;
+    argv.reserve(texts.size() + 1);
+    for (auto& text : texts)
+        argv.push_back(text.data());
+    argv.push_back(nullptr);
+    return (searchPath ? ::posix_spawnp : ::posix_spawn)(&pid, argv.front(), &setup.actions, &setup.attributes,
+                                                         argv.data(), environ);
+}
+
+// The file a PATH search finds for a bare name: the first executable one;
+// "" when there is none.
+std::string pathLookup(const std::string& name)
+{
+    const char* variable = std::getenv("PATH");
+    const std::string path = variable ? variable : "/bin:/usr/bin";
+    size_t start = 0;
+    for (;;) {
+        const size_t end = path.find(':', start);
+        std::string directory = path.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        const std::string file = (directory.empty() ? std::string(".") : directory) + "/" + name;
+        std::error_code error;
+        if (fs::is_regular_file(file, error) && ::access(file.c_str(), X_OK) == 0)
+            return file;
+        if (end == std::string::npos)
+            return std::string();
+        start = end + 1;
+    }
+}
+
 void waitBlocking(pid_t pid)
 {
     int status = 0;
@@ -248,6 +280,24 @@ std::string baseNameOf(const fs::path& file)
     return name.string();
 }
 
+// The text for a message: control characters as \xNN, and no longer than
+// a line.
+std::string shownText(const std::string& text)
+{
+    constexpr size_t limit = 120;
+    std::string shown;
+    for (size_t i = 0; i < text.size() && i < limit; ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte < 0x20 || byte == 0x7f)
+            shown += fmt::format("\\x{:02x}", byte);
+        else
+            shown += text[i];
+    }
+    if (text.size() > limit)
+        shown += "...";
+    return shown;
+}
+
 // The output of one probe argument when the program answered with status 0.
 std::string answerOf(const fs::path& program, const char* argument)
 {
@@ -300,22 +350,29 @@ CommandResult runCommandCapture(const fs::path& program, const std::vector<std::
     FdGuard readEnd(fds[0]);
     FdGuard writeEnd(fds[1]);
 
-    std::vector<std::string> texts;
-    texts.reserve(arguments.size() + 1);
-    texts.push_back(program.string());
-    texts.insert(texts.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (auto& text : texts)
-        argv.push_back(text.data());
-    argv.push_back(nullptr);
-
     pid_t pid = -1;
     {
         SpawnSetup setup(writeEnd.get());
+        if (!setup.ready)
+            return result;
+        std::vector<std::string> texts{program.string()};
+        texts.insert(texts.end(), arguments.begin(), arguments.end());
         // A bare name is looked up in PATH, as a shell would.
         const bool bare = texts.front().find('/') == std::string::npos;
-        if (!setup.ready || (bare ? ::posix_spawnp : ::posix_spawn)(&pid, texts.front().c_str(), &setup.actions,
-                                                                    &setup.attributes, argv.data(), environ) != 0)
+        int error = spawnProgram(pid, bare, texts, setup);
+        if (error == ENOEXEC) {
+            // An executable text file without a "#!" line: run it the way a
+            // shell does, as a script of /bin/sh. The path stays an argument.
+            std::string script = bare ? pathLookup(texts.front()) : texts.front();
+            if (script.empty())
+                return result;
+            if (script.front() == '-')
+                script = "./" + script;
+            texts.front() = std::move(script);
+            texts.insert(texts.begin(), "/bin/sh");
+            error = spawnProgram(pid, false, texts, setup);
+        }
+        if (error != 0)
             return result;
     }
     writeEnd.reset();
@@ -405,6 +462,18 @@ std::string compilerVersionSuffix(const fs::path& exePath)
     return std::string();
 }
 
+bool isPlainName(const std::string& text)
+{
+    if (text.empty() || text == "." || text == "..")
+        return false;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '/' || byte < 0x20 || byte == 0x7f)
+            return false;
+    }
+    return true;
+}
+
 std::vector<CompilerProbe> probeCompilerDirectory(const std::string& namePattern, const fs::path& directory)
 {
     std::error_code error;
@@ -447,6 +516,14 @@ std::vector<CompilerProbe> probeCompilerDirectory(const std::string& namePattern
     for (auto& candidate : candidates) {
         if (candidate.machine.empty())
             continue;
+        // The machine text becomes a level of every output directory.
+        if (!isPlainName(candidate.machine)) {
+            logMessage(LogLevel::Warning,
+                       "'{}' answered -dumpmachine with '{}', which is not a plain file name; that compiler is "
+                       "not used.\n",
+                       candidate.exePath.string(), shownText(candidate.machine));
+            continue;
+        }
         if (candidate.version.empty()) {
             std::smatch match;
             if (std::regex_match(candidate.baseName, match, versionInName))

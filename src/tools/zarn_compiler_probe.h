@@ -41,7 +41,9 @@ constexpr size_t maxCapturedOutput = 64 * 1024;
 // Runs the program directly with the given arguments (no shell is involved,
 // so nothing in the path or the arguments is interpreted; a name without a
 // "/" is looked up in PATH), with standard input and standard error on
-// /dev/null, and captures its standard output.
+// /dev/null, and captures its standard output. An executable file that the
+// system cannot start for lacking a "#!" line runs as "/bin/sh FILE ARGS...",
+// as a shell would run it.
 // A program that has not ended within the timeout is killed together with
 // the processes it started, a warning naming it is printed, and the result
 // counts as failed (-1). Safe to call from several threads at once.
@@ -69,11 +71,16 @@ std::string canonicalPathText(const std::filesystem::path& path);
 // Adds the path's canonical text; true when it was not in the set yet.
 bool insertCanonical(CanonicalPathSet& seen, const std::filesystem::path& path);
 
+// Whether the text can serve as one level of a path: not empty, not "." or
+// "..", without "/" and without control characters.
+bool isPlainName(const std::string& text);
+
 // Probes one directory for compilers of one kind: namePattern "gcc" accepts
 // gcc and cc, "g\\+\\+" accepts g++ and c++ (any other text is used as a
 // regular expression as it stands), each with an optional "<prefix>-" and
 // "-<version>" in the file name and an optional ".exe". Files of one
-// directory reached under several names are probed once. The questions run
+// directory reached under several names are probed once. A compiler whose
+// machine text is no plain name is left out with a warning. The questions run
 // at the same time, but the result is in the order of the directory listing.
 std::vector<CompilerProbe> probeCompilerDirectory(const std::string& namePattern,
                                                   const std::filesystem::path& directory);

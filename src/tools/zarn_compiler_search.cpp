@@ -1,9 +1,10 @@
 #include "tools/zarn_compiler_search.h"
 
-#include <future>
 #include <set>
 #include <system_error>
 
+#include "tools/zarn_compiler_probe_cache.h"
+#include "tools/zarn_toolchain_directory.h"
 #include "types/ci_string.h"
 #include "zarn_tool.h"
 
@@ -106,7 +107,7 @@ ToolchainRequest makeToolchainRequest(const KeySet& wants)
     ToolchainRequest request;
     const std::string path = getAssignmentText(wants, "toolchain_path");
     if (!path.empty())
-        request.toolchainPath = fs::path(path);
+        request.toolchainPath = absoluteToolchainPath(path);
     request.prefix = getAssignmentText(wants, "prefix");
     request.arch = getAssignmentText(wants, "arch");
     request.os = getAssignmentText(wants, "os");
@@ -139,21 +140,16 @@ std::vector<CompilerRecord> findCompilers(const ToolchainRequest& request, const
     const fs::path root = withoutTrailingSeparators(givenRoot);
     std::vector<CompilerRecord> result;
     std::set<std::string> keys;
-    for (const auto& binDir : collectBinDirectories(root)) {
-        std::vector<CompilerProbe> cProbes;
-        std::vector<CompilerProbe> cppProbes;
+    for (const auto& binDir : *binDirectoriesOnce(root, collectBinDirectories)) {
+        std::shared_ptr<const ProbedBinDirectory> probed;
         try {
-            // The two kinds are independent; asking them at once halves the wait.
-            auto cpp = std::async(std::launch::async, [&binDir]() { return probeCompilerDirectory("g\\+\\+", binDir); });
-            cProbes = probeCompilerDirectory("gcc", binDir);
-            cppProbes = cpp.get();
+            probed = probeBinDirectoryOnce(binDir);
         } catch (const fs::filesystem_error&) {
-            cProbes.clear();
-            cppProbes.clear();
+            continue;
         }
         std::vector<CompilerRecord> matches;
-        matchCompilers(request, binDir.parent_path(), cProbes, matches);
-        matchCompilers(request, binDir.parent_path(), cppProbes, matches);
+        matchCompilers(request, binDir.parent_path(), probed->cCompilers, matches);
+        matchCompilers(request, binDir.parent_path(), probed->cppCompilers, matches);
         for (auto& record : matches) {
             const std::string key = canonicalPathText(record.binDir) + "|" + record.prefix + "|" + record.version;
             if (keys.insert(key).second)

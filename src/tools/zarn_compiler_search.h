@@ -15,7 +15,7 @@ namespace Zarn {
 // What a tool definition's wants ask of a toolchain; an empty text asks for
 // nothing.
 struct ToolchainRequest {
-    std::optional<std::filesystem::path> toolchainPath;  // the root to search; used by the caller
+    std::optional<std::filesystem::path> toolchainPath;  // the root to search, absolute; used by the caller
     std::string prefix;               // equals the record's prefix
     std::string arch;                 // equals the record's arch
     std::string os;                   // equals the record's os
@@ -46,7 +46,8 @@ struct CompilerRecord {
 // The records of every compiler below root that fits the request: the bin
 // directories (root itself when it is named "bin", else root/bin and
 // root/usr/bin, then every directory named "bin" in the tree) are probed for
-// C, then C++ compilers. Missing or unreadable directories give nothing.
+// C, then C++ compilers, each directory once per run (its probe is shared by
+// every search). Missing or unreadable directories give nothing.
 std::vector<CompilerRecord> findCompilers(const ToolchainRequest& request, const std::filesystem::path& root);
 
 // Appends, in the probes' order, a record for every probe that fits.

@@ -7,6 +7,7 @@
 #include "tools/zarn_gnu_compile_tools.h"
 #include "tools/zarn_gnu_link_tools.h"
 #include "tools/zarn_gnu_matcher.h"
+#include "tools/zarn_toolchain_directory.h"
 #include "types/zarn_exceptions.h"
 #include "types/zarn_log.h"
 
@@ -71,10 +72,12 @@ std::unique_ptr<Matcher> createGnuMatcher(Util::CiString name, KeySet wants, Key
     const ToolchainRequest request = makeToolchainRequest(wants);
     if (!request.toolchainPath || request.toolchainPath->empty())
         throw ZarnException("GNUMatcher requires want variable 'toolchain_path'.");
+    requireSearchPathDirectory(matcher->name, *request.toolchainPath);
     const std::vector<CompilerRecord> records = findCompilers(request, *request.toolchainPath);
     const CompilerRecord* chosen = newestCompiler(records);
     if (!chosen)
         throw ZarnException("Couldn't find GNU toolchain from provided 'wants' variables.");
+    requireSearchPathDirectory(matcher->name, chosen->binDir);
     matcher->compiler = *chosen;
     logMessage(LogLevel::Debug, "Compiler at {} added.\n", request.toolchainPath->string());
 

@@ -25,6 +25,7 @@ std::filesystem::path missingRequiredGnuTool(const CompilerRecord& compiler);
 
 // The matcher of the newest fitting compiler below the wanted
 // toolchain_path, with gcc, ar and ld, and g++ and objcopy when present.
+// A toolchain directory holding ":" is refused: PATH cannot hold it.
 // Throws ZarnException when there is none.
 std::unique_ptr<Matcher> createGnuMatcher(Util::CiString name, KeySet wants, KeySet variables);
 
