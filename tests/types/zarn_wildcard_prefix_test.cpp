@@ -65,7 +65,9 @@ const PrefixCase prefixCases[] = {
     {"app*", "sr?/*", {"app*/src/main.c", "app*/src/own_app*.h"}},
     {"app*", "*/main.c", {"app*/src/main.c"}},
     // The written part alone may reach other directories.
-    {"app", "../app?/src/main.?", {"app/../app*/src/main.c", "app/../app?/src/main.c", "app/../appX/src/main.c", "app/../app]/src/main.c"}},
+    {"app",
+     "../app?/src/main.?",
+     {"app/../app*/src/main.c", "app/../app?/src/main.c", "app/../appX/src/main.c", "app/../app]/src/main.c"}},
     // Nothing matches: the pattern stands, below the directory as it is.
     {"ap*p?", "src/*.z", {"ap*p?/src/*.z"}, false},
     {"app*", "none/x.c", {"app*/none/x.c"}},
