@@ -51,7 +51,7 @@ public:
 
     // A token standing for the final text; one taken from the file system
     // is also never a wildcard pattern.
-    std::string protect(const std::string& finalText, bool fromFileSystem = false);
+    std::string protect(const std::string& finalText, bool fileSystemText = false);
     // The text with its marker bytes tokenised, ready to be expanded.
     std::string shield(const std::string& text);
     // The text with every token replaced by the text it stands for.
