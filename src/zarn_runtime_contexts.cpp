@@ -25,8 +25,11 @@ std::vector<Assignment> builtinVariables(const fs::path& projectRoot, std::time_
     };
     // A directory's name is taken as it is, never expanded ("#1", "${x}").
     auto addPath = [&](const char* name, const fs::path& path, Assignment::AssignType type) {
-        add(name, path.string(), type);
-        markFinal(result.back().value);
+        auto value = std::make_shared<ZarnString>(path.string());
+        value->setFinal(true);
+        // Nor is it ever a wildcard pattern.
+        value->setVerbatimPrefix(path.native().size());
+        result.emplace_back(name, value, type);
     };
     std::error_code error;
     // A drive root only exists on the one family; the test is relative on purpose.
@@ -212,8 +215,9 @@ Zarn::Context ZarnApplication::CreateImplicitContextForProject(const Zarn::Proje
         throw ZARN_INTERNAL_ERROR();
     Zarn::Context context;
     context.addAssignments(globalContext);
-    Zarn::ZarnValuePtr root = Zarn::makeString(project->file.parent_path().string());
-    Zarn::markFinal(root);
+    auto root = std::make_shared<Zarn::ZarnString>(project->file.parent_path().string());
+    root->setFinal(true);
+    root->setVerbatimPrefix(root->toString().size());
     context.addAssignment(Assignment("project_root", root, Assignment::Set), 0);
     auto defaultProfile = project->profiles.find("default");
     if (defaultProfile != project->profiles.end())

@@ -66,9 +66,12 @@ std::string replacementFor(const ZarnString& string, const std::string& name, co
     if (!value)
         return {};
     if (isFinalText(*value))
-        return state.protect(value->toString());
+        return protectFinalText(*value, state);
     VisitGuard guard(state, name);
-    return expandReferences(string, state.shield(value->toString()), state);
+    const std::string text = value->toString();
+    const std::size_t verbatim = verbatimPrefixOf(*value);
+    const std::string start = verbatim > 0 ? state.protect(text.substr(0, verbatim), true) : std::string();
+    return start + expandReferences(string, state.shield(text.substr(verbatim)), state);
 }
 
 // Where the first #{...} of the text starts and ends ("}" included), or
@@ -118,11 +121,21 @@ void replaceBackReferences(std::string& copy, std::size_t position, unsigned num
 }
 
 // A final string with the real text of a work text.
-ZarnValuePtr finalString(const std::string& text)
+ZarnValuePtr finalString(const std::string& text, std::size_t verbatimPrefix = 0)
 {
     auto result = std::make_shared<ZarnString>(text);
     result->setFinal(true);
+    result->setVerbatimPrefix(verbatimPrefix);
     return result;
+}
+
+// A final string with the real text of a work text, keeping its start that
+// came from the file system.
+ZarnValuePtr restoredString(const std::string& work, const ExpansionState& state)
+{
+    std::size_t verbatim = 0;
+    std::string text = state.restore(work, verbatim);
+    return finalString(text, verbatim);
 }
 
 }  // namespace
@@ -132,9 +145,25 @@ std::string ReferenceParseError::getMessage() const
     return fmt::format("Invalid reference '{}': {} at position {}", reference, error.message, error.position);
 }
 
-std::string ExpansionState::protect(const std::string& finalText)
+std::size_t verbatimPrefixOf(const ZarnValue& value)
+{
+    const auto* string = valueAs<const ZarnString>(&value);
+    return string ? std::min(string->getVerbatimPrefix(), string->toString().size()) : 0;
+}
+
+std::string protectFinalText(const ZarnValue& value, ExpansionState& state)
+{
+    const std::string text = value.toString();
+    const std::size_t verbatim = verbatimPrefixOf(value);
+    if (verbatim == 0)
+        return state.protect(text);
+    return state.protect(text.substr(0, verbatim), true) + state.protect(text.substr(verbatim));
+}
+
+std::string ExpansionState::protect(const std::string& finalText, bool fileSystemText)
 {
     protectedTexts.push_back(finalText);
+    fromFileSystem.push_back(fileSystemText);
     return tokenMarker + std::to_string(protectedTexts.size() - 1) + tokenMarker;
 }
 
@@ -150,6 +179,22 @@ std::string ExpansionState::shield(const std::string& text)
 
 std::string ExpansionState::restore(const std::string& text) const
 {
+    std::size_t fileSystemStart = 0;
+    return restore(text, fileSystemStart);
+}
+
+std::string ExpansionState::restore(const std::string& text, std::size_t& fileSystemStart) const
+{
+    // The start ends at the first text that is not from the file system.
+    fileSystemStart = 0;
+    bool inStart = true;
+    auto add = [&](std::string& result, const std::string& part, bool fileSystemText) {
+        if (inStart && fileSystemText)
+            fileSystemStart += part.size();
+        else if (!part.empty())
+            inStart = false;
+        result += part;
+    };
     std::string result;
     std::size_t position = 0;
     while (position < text.size()) {
@@ -159,7 +204,7 @@ std::string ExpansionState::restore(const std::string& text) const
         std::size_t stop = text.find(tokenMarker, start + 1);
         if (stop == std::string::npos)
             break;
-        result.append(text, position, start - position);
+        add(result, text.substr(position, start - position), false);
         std::size_t index = 0;
         bool isToken = stop > start + 1;
         for (std::size_t i = start + 1; i < stop && isToken; ++i) {
@@ -167,15 +212,15 @@ std::string ExpansionState::restore(const std::string& text) const
             index = index * 10 + static_cast<std::size_t>(text[i] - '0');
         }
         if (isToken && index < protectedTexts.size()) {
-            result += protectedTexts[index];
+            add(result, protectedTexts[index], fromFileSystem[index]);
             position = stop + 1;
         } else {
             // Not one of ours (only possible for text that was not shielded).
-            result += tokenMarker;
+            add(result, std::string(1, tokenMarker), false);
             position = start + 1;
         }
     }
-    result.append(text, position, std::string::npos);
+    add(result, text.substr(position), false);
     return result;
 }
 
@@ -246,7 +291,7 @@ ZarnValuePtr expandValue(const ZarnString& string, const std::string& text, Expa
         ZarnValuePtr member = it->current();
         std::string memberText = member ? member->toString() : std::string();
         std::string inserted =
-            member && isFinalText(*member) ? state.protect(memberText) : state.shield(memberText);
+            member && isFinalText(*member) ? protectFinalText(*member, state) : state.shield(memberText);
         std::string copy = base.substr(0, start) + inserted + base.substr(close + 1);
         replaceBackReferences(copy, start + inserted.size(), number, inserted);
         if (++state.copies > maxCrossExpansionCopies)
@@ -269,7 +314,7 @@ ZarnValuePtr ZarnString::resolve()
     // itself, finished; most inherited strings are of this kind.
     if (text.find_first_of(std::string_view("$#\x1A", 3)) == std::string::npos) {
         final = true;
-        return finalString(text);
+        return finalString(text, std::min(verbatimPrefix, text.size()));
     }
     return expand();
 }
@@ -278,7 +323,7 @@ ZarnValuePtr ZarnString::expand()
 {
     ExpansionState state;
     const std::size_t verbatim = std::min(verbatimPrefix, text.size());
-    std::string work = verbatim > 0 ? state.protect(text.substr(0, verbatim)) : std::string();
+    std::string work = verbatim > 0 ? state.protect(text.substr(0, verbatim), true) : std::string();
     work += state.shield(text.substr(verbatim));
     ZarnValuePtr expanded = expandValue(*this, work, state, 1);
 
@@ -286,13 +331,14 @@ ZarnValuePtr ZarnString::expand()
     if (const auto* list = valueAs<const ZarnList>(expanded.get())) {
         std::vector<ZarnValuePtr> members;
         for (const auto& member : list->getMembers())
-            members.push_back(finalString(state.restore(member->toString())));
+            members.push_back(restoredString(member->toString(), state));
         result = std::make_shared<ZarnList>(std::move(members));
     } else {
-        result = finalString(state.restore(expanded->toString()));
+        result = restoredString(expanded->toString(), state);
     }
     text = result->toString();
     final = true;
+    verbatimPrefix = verbatimPrefixOf(*result);
     return result;
 }
 

@@ -49,16 +49,27 @@ public:
     // Strings produced so far by cross expansion.
     std::size_t copies = 0;
 
-    // A token standing for the final text.
-    std::string protect(const std::string& finalText);
+    // A token standing for the final text; one taken from the file system
+    // is also never a wildcard pattern.
+    std::string protect(const std::string& finalText, bool fileSystemText = false);
     // The text with its marker bytes tokenised, ready to be expanded.
     std::string shield(const std::string& text);
     // The text with every token replaced by the text it stands for.
     std::string restore(const std::string& text) const;
+    // The same, and the length of its start made only of file-system texts.
+    std::string restore(const std::string& text, std::size_t& fileSystemStart) const;
 
 private:
     std::vector<std::string> protectedTexts;
+    std::vector<bool> fromFileSystem;
 };
+
+// A token for a final value's text; its verbatim start gets a file-system
+// token of its own.
+std::string protectFinalText(const ZarnValue& value, ExpansionState& state);
+
+// The verbatim start of a string value, 0 for any other value.
+std::size_t verbatimPrefixOf(const ZarnValue& value);
 
 // The length of the back-reference token ("#" and a run of digits) at the
 // position, 0 when there is none.

@@ -1,8 +1,10 @@
 #include "types/zarn_path_string.h"
 #include "types/value_kind.h"
 
+#include <algorithm>
 #include <system_error>
 
+#include "types/zarn_interpolation.h"
 #include "types/zarn_list.h"
 #include "types/zarn_wildcards.h"
 
@@ -12,11 +14,39 @@ namespace Zarn {
 
 namespace {
 
-// A path value made by resolution: its text is the whole path.
-ZarnValuePtr resolvedPath(const fs::path& path)
+// An expanded text as the directory taken from the file system and the
+// written part below it, whose wildcards match but for its first `literal`
+// characters (the rest of a name the file system gave).
+struct SplitPath {
+    fs::path directory;
+    fs::path written;
+    std::size_t literal = 0;
+};
+
+// The verbatim start is the directory as far as it holds whole components
+// (with the separators after it); otherwise a relative text lies below the
+// base directory.
+SplitPath splitPath(const std::string& text, std::size_t verbatim, const fs::path& baseDirectory)
+{
+    std::size_t cut = verbatim;
+    if (cut > 0 && cut < text.size() && text[cut - 1] != '/' && text[cut] != '/') {
+        const std::size_t separator = text.rfind('/', cut - 1);
+        cut = separator == std::string::npos ? 0 : separator + 1;
+    }
+    while (cut > 0 && cut < text.size() && text[cut] == '/')
+        ++cut;
+    if (cut == 0)
+        return {baseDirectory, fs::path(text), verbatim};
+    return {fs::path(text.substr(0, cut)), fs::path(text.substr(cut)), verbatim > cut ? verbatim - cut : 0};
+}
+
+// A path value made by resolution: its text is the whole path, of which the
+// verbatim start came from the file system.
+ZarnValuePtr resolvedPath(const fs::path& path, std::size_t verbatim)
 {
     auto result = std::make_shared<ZarnPathString>(path.string(), fs::path());
     result->setFinal(true);
+    result->setVerbatimPrefix(verbatim);
     return result;
 }
 
@@ -50,51 +80,67 @@ bool ZarnPathString::equals(const ZarnValue& other) const
 
 ZarnValuePtr ZarnPathString::createFromString(std::string newText) const
 {
+    const std::size_t prefix = getVerbatimPrefix();
+    const bool samePrefix = prefix > 0 && newText.compare(0, prefix, text, 0, prefix) == 0;
     auto result = std::make_shared<ZarnPathString>(std::move(newText), baseDirectory);
     result->setFinal(final);
+    if (samePrefix)
+        result->setVerbatimPrefix(prefix);
     return result;
 }
 
 ZarnValuePtr ZarnPathString::resolve()
 {
     if (final)
-        return resolvedPath(fullPath());
+        return resolvedPath(fullPath(), fullPath().native().size());
 
     ZarnValuePtr expanded = expand();
-    std::vector<std::string> texts;
-    if (const auto* list = valueAs<const ZarnList>(expanded.get())) {
-        for (const auto& member : list->getMembers())
-            texts.push_back(member->toString());
-    } else {
-        texts.push_back(expanded->toString());
-    }
+    std::vector<ZarnValuePtr> texts;
+    if (const auto* list = valueAs<const ZarnList>(expanded.get()))
+        texts = list->getMembers();
+    else
+        texts.push_back(expanded);
 
-    std::vector<fs::path> outcomes;
+    // Each outcome with the length of its start taken from the file system:
+    // all of a match, the directory of a pattern that matched nothing.
+    std::vector<std::pair<fs::path, std::size_t>> outcomes;
     bool unmatched = false;
     for (const auto& expandedText : texts) {
-        fs::path path(expandedText);
-        if (!path.has_root_directory())
-            path = baseDirectory / path;
-        std::vector<fs::path> matches = expandWildcards(path);
-        unmatched = unmatched || matches.empty();
-        if (matches.empty())
-            outcomes.push_back(path);
+        const std::string written = expandedText->toString();
+        const SplitPath split = splitPath(written, verbatimPrefixOf(*expandedText), baseDirectory);
+        const fs::path whole = fs::path(written).has_root_directory() ? fs::path(written) : baseDirectory / written;
+        std::vector<fs::path> matches;
+        if (split.written.empty())
+            matches.push_back(whole);
         else
-            outcomes.insert(outcomes.end(), matches.begin(), matches.end());
+            matches = expandWildcards(split.directory, split.written, split.literal);
+        if (matches.empty()) {
+            unmatched = true;
+            const std::string directory = (split.directory / "").native();
+            const bool below = !split.written.has_root_directory() && !split.directory.empty() &&
+                               whole.native().compare(0, directory.size(), directory) == 0;
+            outcomes.emplace_back(whole, below ? directory.size() : 0);
+        }
+        for (auto& match : matches) {
+            const std::size_t length = match.native().size();
+            outcomes.emplace_back(std::move(match), length);
+        }
     }
 
     if (outcomes.size() == 1) {
         // The whole path now: its directories are never expanded again. A
-        // pattern that matched nothing may match later.
-        text = outcomes.front().string();
+        // pattern that matched nothing may match later, below the same
+        // directory taken as it is.
+        text = outcomes.front().first.string();
         final = !unmatched;
-        return resolvedPath(outcomes.front());
+        setVerbatimPrefix(outcomes.front().second);
+        return resolvedPath(outcomes.front().first, outcomes.front().second);
     }
     // The own text stays the pattern, which a later resolution expands again.
     final = false;
     auto result = std::make_shared<ZarnList>();
-    for (const auto& path : outcomes)
-        result->append(*resolvedPath(path));
+    for (const auto& outcome : outcomes)
+        result->append(*resolvedPath(outcome.first, outcome.second));
     return result;
 }
 

@@ -26,7 +26,9 @@ public:
     ZarnValuePtr createFromString(std::string newText) const override;
     // Expands the text like a string, makes each result absolute against the
     // base directory and expands its wildcards: one new path value, or a
-    // list of them. A final path is only made absolute.
+    // list of them. A final path is only made absolute. Only the written
+    // part is a pattern: the base directory, and the verbatim start of a
+    // text that already holds it, are matched as they are.
     ZarnValuePtr resolve() override;
 
     const std::filesystem::path& getBaseDirectory() const { return baseDirectory; }

@@ -15,8 +15,10 @@ bool hasWildcard(const std::string& component)
     return component.find_first_of("*?") != std::string::npos;
 }
 
-// The entries of the directory whose names match, in name order.
-std::vector<std::string> matchingEntries(const fs::path& directory, const std::string& component)
+// The entries of the directory whose names match, in name order. The first
+// `literal` characters of the component are matched as they are.
+std::vector<std::string> matchingEntries(const fs::path& directory, const std::string& component,
+                                         std::size_t literal)
 {
     std::vector<std::string> names;
     std::error_code error;
@@ -26,7 +28,8 @@ std::vector<std::string> matchingEntries(const fs::path& directory, const std::s
     fs::directory_iterator it(directory, fs::directory_options::skip_permission_denied, error);
     for (; !error && it != fs::directory_iterator(); it.increment(error)) {
         std::string name = it->path().filename().string();
-        if (matchWildcard(name, component))
+        if (name.compare(0, literal, component, 0, literal) == 0 &&
+            matchWildcard(std::string_view(name).substr(literal), std::string_view(component).substr(literal)))
             names.push_back(std::move(name));
     }
     std::sort(names.begin(), names.end());
@@ -62,29 +65,46 @@ bool matchWildcard(std::string_view name, std::string_view pattern)
 
 std::vector<fs::path> expandWildcards(const fs::path& pattern)
 {
+    return expandWildcards(fs::path(), pattern);
+}
+
+std::vector<fs::path> expandWildcards(const fs::path& directory, const fs::path& pattern, std::size_t literal)
+{
     // Without a wildcard the walk only rejoins the components, which gives
     // the same text unless separators repeat.
     const std::string& text = pattern.native();
-    if (text.find_first_of("*?") == std::string::npos && text.find("//") == std::string::npos)
-        return {pattern};
-    return walkWildcardComponents(pattern);
+    if (text.find_first_of("*?", std::min(literal, text.size())) == std::string::npos &&
+        text.find("//") == std::string::npos)
+        return {directory / pattern};
+    return walkWildcardComponents(directory, pattern, literal);
 }
 
 std::vector<fs::path> walkWildcardComponents(const fs::path& pattern)
 {
-    std::vector<fs::path> partial{pattern.root_path()};
+    return walkWildcardComponents(fs::path(), pattern);
+}
+
+std::vector<fs::path> walkWildcardComponents(const fs::path& directory, const fs::path& pattern,
+                                             std::size_t literal)
+{
+    // The directory is a start that is never matched, like the root.
+    const bool below = !pattern.has_root_directory();
+    std::vector<fs::path> partial{below ? directory : pattern.root_path()};
+    std::size_t lead = below ? literal : 0;
     for (const auto& part : pattern.relative_path()) {
         const std::string component = part.string();
+        lead = std::min(lead, component.size());
         std::vector<fs::path> next;
-        if (!hasWildcard(component)) {
+        if (!hasWildcard(component.substr(lead))) {
             for (const auto& path : partial)
                 next.push_back(path / part);
         } else {
             for (const auto& path : partial)
-                for (const auto& name : matchingEntries(path, component))
+                for (const auto& name : matchingEntries(path, component, lead))
                     next.push_back(path / name);
         }
         partial = std::move(next);
+        lead = 0;
     }
     return partial;
 }
