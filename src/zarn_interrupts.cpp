@@ -149,6 +149,10 @@ bool startsHeld()
         state.signal = signal;
         stopSignal.store(signal);
     }
+    // From now on a process below zarn whose parent ends (a shell killed
+    // before the children that ignore the signal) comes to zarn instead of
+    // the system's reaper, and so stays within reach of the stop.
+    ::prctl(PR_SET_CHILD_SUBREAPER, 1);
     const pid_t self = ::getpid();
     const auto deadline = std::chrono::steady_clock::now() + interruptGrace;
     std::set<pid_t> told;  // each process gets the signal once: a second one may cut its clean-up short
@@ -203,9 +207,6 @@ void watchInterrupts()
         return;  // the signals keep their usual effect
     ::fcntl(signalPipe[1], F_SETFL, O_NONBLOCK);
     stopState();
-    // A recipe's process whose parent ended comes to zarn instead of the
-    // system's reaper, and so stays among the processes a stop reaches.
-    ::prctl(PR_SET_CHILD_SUBREAPER, 1);
     try {
         std::thread(watchSignals).detach();
     } catch (const std::system_error&) {

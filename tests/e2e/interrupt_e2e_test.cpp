@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -162,6 +163,23 @@ TEST(InterruptE2e, ProcessesThatIgnoreTheSignalAreKilledAndASecondSignalEndsAtOn
         for (const pid_t pid : reaper.pids)
             EXPECT_FALSE(alive(pid)) << pid;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// zarn's handling of the signals leaves nothing blocked or ignored in its
+// recipes that a shell started directly would not have.
+TEST(InterruptE2e, RecipesStartWithTheSignalStateOfAPlainShell)
+{
+    Sandbox box;
+    const std::string command = "grep -E '^Sig(Blk|Ign)' /proc/self/status";
+    box.write("zarn.txt", "unit demo\nt: {\n  cmdline = \"" + command + " > sig.txt\"\n}\n");
+    ASSERT_EQ(box.run({}).status, 0);
+    const std::string direct = command + " > " + (box.work() / "direct.txt").string();
+    ASSERT_EQ(std::system(direct.c_str()), 0);
+    EXPECT_EQ(box.read("sig.txt"), box.read("direct.txt"));
 }
 
 }  // namespace
