@@ -24,6 +24,9 @@ namespace {
 
 constexpr int stopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 constexpr int pollMilliseconds = 20;
+// The same signal again this soon is the same request: "timeout" signals
+// zarn and then its whole group.
+constexpr std::chrono::milliseconds repeatWindow{200};
 
 // The handler's only work: the signal's number into the pipe, which the
 // watching thread reads.
@@ -33,7 +36,7 @@ int signalPipe[2] = {-1, -1};
 // it while the main thread runs the static destructors.
 struct StopState {
     std::mutex mutex;
-    int signal = 0;        // written under the mutex, read without it too
+    int signal = 0;        // the stop's signal; 0 before the stop
     int startsHeld = 0;    // recipe shells being started or waited for
 };
 
@@ -154,7 +157,8 @@ bool startsHeld()
     // the system's reaper, and so stays within reach of the stop.
     ::prctl(PR_SET_CHILD_SUBREAPER, 1);
     const pid_t self = ::getpid();
-    const auto deadline = std::chrono::steady_clock::now() + interruptGrace;
+    const auto start = std::chrono::steady_clock::now();
+    const auto deadline = start + interruptGrace;
     std::set<pid_t> told;  // each process gets the signal once: a second one may cut its clean-up short
     if (note.fromTerminal) {
         // The terminal signalled zarn's group, and with it the processes
@@ -175,7 +179,9 @@ bool startsHeld()
         }
         if (live.empty() && !startsHeld())
             endBySignal(signal);
-        if (nextSignal(pollMilliseconds).signal != 0) {
+        const SignalNote again = nextSignal(pollMilliseconds);
+        const bool repeat = again.signal == signal && std::chrono::steady_clock::now() - start < repeatWindow;
+        if (again.signal != 0 && !repeat) {
             // At once, but not before the killed are gone (SIGKILL takes
             // effect when they next run), unless one hangs in the kernel.
             for (int round = 0; round < 50; ++round) {
