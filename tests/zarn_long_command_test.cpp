@@ -83,24 +83,6 @@ TEST(LongCommand, RunsLikeAShortOneAndLeavesNothingBehind)
     }
 }
 
-// An archive-like command: 3,000 arguments of 80 characters each.
-TEST(LongCommand, PassesThousandsOfLongArguments)
-{
-    TempDir work;
-    std::string command = "printf '%s\\n'";
-    for (int i = 0; i < 3000; ++i) {
-        std::string name = "obj/" + std::to_string(i) + "/";
-        name += std::string(80 - name.size() - 2, 'p') + ".o";
-        command += " " + name;
-    }
-    command += " > list.txt";
-    ASSERT_GT(command.size(), Zarn::longestShellArgument);
-    ASSERT_EQ(Zarn::runShellCommand(command, work.path(), {}), 0);
-    const std::string list = readFile(work / "list.txt");
-    EXPECT_EQ(list.size(), 3000u * 81u);
-    EXPECT_EQ(list.substr(0, 6), "obj/0/");
-}
-
 // A shell that cannot start says why: the directory's fault names it.
 TEST(LongCommand, AStartFailureSaysWhy)
 {
