@@ -8,6 +8,7 @@
 #include "types/zarn_exceptions.h"
 #include "types/zarn_log.h"
 #include "zarn_app.h"
+#include "zarn_interrupts.h"
 #include "zarn_large_stack.h"
 #include "zarn_tool_type_registry.h"
 
@@ -19,10 +20,15 @@ int runApplication(int argc, char* argv[])
         ZarnApplication application;
         application.findDefaultToolchains = [] { return Zarn::createDefaultGnuTools(Zarn::defaultToolchainRoots()); };
         application.parseCommandLine(argc, argv);
-        return application.run();
+        const int status = application.run();
+        Zarn::awaitInterruptEnd();
+        return status;
     } catch (const Zarn::ZarnException& error) {
+        // What a stop cut short is no error of its own.
+        Zarn::awaitInterruptEnd();
         logMessage(LogLevel::Error, "Error: {}\n", error.getMessage());
     } catch (const std::exception& error) {
+        Zarn::awaitInterruptEnd();
         logMessage(LogLevel::Error, "{}\n", error.what());
     } catch (...) {
         // Neither ours nor a standard exception: report and abort.
@@ -37,6 +43,8 @@ int main(int argc, char* argv[])
 {
     Zarn::initProgramStatics({Zarn::initC3ToolTables, Zarn::initGnuToolTables});
     std::set_terminate(terminateHandler);
+    // Before any other thread starts.
+    Zarn::watchInterrupts();
     // Deep input recurses deeply; the application and all it holds live and
     // die on the large stack.
     return Zarn::runWithStack(Zarn::programStackSize, [&] { return runApplication(argc, argv); });

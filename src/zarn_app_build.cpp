@@ -7,6 +7,7 @@
 #include "types/zarn_log.h"
 #include "zarn_app.h"
 #include "zarn_build_cache_file.h"
+#include "zarn_interrupts.h"
 #include "zarn_outputs_file.h"
 #include "zarn_target_visitor.h"
 
@@ -62,7 +63,8 @@ int ZarnApplication::BuildMainTarget()
         outputs = buildTarget(mainTarget, {}, visiting);
     } catch (...) {
         // Records stored in this run are sound; the failing target's claim
-        // was given up and is not written.
+        // was given up and is not written. A stop saves nothing.
+        Zarn::awaitInterruptEnd();
         if (buildCache)
             saveCacheAfterFailure(*buildCache);
         throw;

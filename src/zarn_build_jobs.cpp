@@ -6,6 +6,7 @@
 #include "types/zarn_exceptions.h"
 #include "types/zarn_log.h"
 #include "zarn_command_runner.h"
+#include "zarn_interrupts.h"
 #include "zarn_tool.h"
 
 namespace Zarn {
@@ -70,7 +71,7 @@ void runBuildJobs(Builder& builder, const std::vector<std::shared_ptr<Context>>&
     for (BuildJob& job : jobs)
         job.recipes = builder.createRecipes(*job.context);
 
-    std::vector<std::future<int>> tasks;
+    std::vector<std::future<CommandResult>> tasks;
     tasks.reserve(jobs.size());
     for (const BuildJob& job : jobs)
         tasks.push_back(std::async(std::launch::async,
@@ -79,11 +80,19 @@ void runBuildJobs(Builder& builder, const std::vector<std::shared_ptr<Context>>&
     // A task's exception leaves here; the later tasks' futures still wait
     // for their jobs when they are destroyed.
     bool failed = false;
+    std::vector<std::string> startFailures;
     for (std::size_t i = 0; i < tasks.size(); ++i) {
-        jobs[i].result = tasks[i].get();
-        failed = failed || jobs[i].result != 0;
+        CommandResult result = tasks[i].get();
+        jobs[i].result = result.status;
+        failed = failed || result.status != 0;
+        if (!result.startFailure.empty())
+            startFailures.push_back(std::move(result.startFailure));
     }
+    // Jobs cut short by a stop are no failure of the target; the stop ends the run.
+    awaitInterruptEnd();
     if (failed) {
+        for (const std::string& reason : startFailures)
+            logMessage(LogLevel::Error, "Unable to start a recipe of {}: {}.\n", name.str(), reason);
         logMessage(LogLevel::Error, "Build of {} failed. Exiting..\n", name.str());
         throw ZarnException("Build failed.");
     }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <limits>
 #include <stdexcept>
 #include <thread>
 
@@ -80,6 +81,18 @@ Option findOption(const std::string& name)
 
 bool startsWithDigit(const char* text) { return std::isdigit(static_cast<unsigned char>(text[0])) != 0; }
 
+// The number that a numeric option's value starts with (its digits are
+// checked by the caller); too large a number stops the run naming both.
+int numericValue(const std::string& option, const char* value)
+{
+    try {
+        return std::stoi(value);
+    } catch (const std::out_of_range&) {
+        throw std::invalid_argument(fmt::format("Option '{}' value '{}' is too large (at most {}).", option, value,
+                                                std::numeric_limits<int>::max()));
+    }
+}
+
 }  // namespace
 
 void ZarnApplication::parseCommandLine(int argc, const char* const argv[])
@@ -107,12 +120,12 @@ void ZarnApplication::parseCommandLine(int argc, const char* const argv[])
             versionFlag = true;
             break;
         case Option::Verbose:
-            verbosity = hasNext && startsWithDigit(argv[i + 1]) ? std::stoi(argv[++i]) : 3;
+            verbosity = hasNext && startsWithDigit(argv[i + 1]) ? numericValue(argument, argv[++i]) : 3;
             logThreshold = verbosity;
             break;
         case Option::Jobs:
             if (hasNext && startsWithDigit(argv[i + 1]))
-                jobCount = std::stoi(argv[++i]);
+                jobCount = numericValue(argument, argv[++i]);
             else
                 jobCount = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
             break;

@@ -4,11 +4,17 @@
 #include <cstdio>
 #include <cstring>
 
+#include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <system_error>
+
 #include "types/zarn_log.h"
+#include "zarn_interrupts.h"
 #include "zarn_tool.h"
 
 extern char** environ;
@@ -89,33 +95,93 @@ std::optional<std::string> composeSearchPath(const std::vector<std::filesystem::
     return joined + ":" + currentPath;
 }
 
-int runShellCommand(const std::string& command, const std::filesystem::path& workingDirectory,
-                    const std::vector<std::filesystem::path>& pathPrefixes)
+namespace {
+
+std::string errorText(int error) { return std::error_code(error, std::generic_category()).message(); }
+
+// Why the shell could not be started in the directory: the directory's own
+// fault when it has one, else the error.
+std::string describeStartFailure(int error, const std::filesystem::path& workingDirectory)
 {
-    ChildEnvironment environment(composeSearchPath(pathPrefixes, std::getenv("PATH")));
+    if (!workingDirectory.empty()) {
+        struct stat info {};
+        const int statError = ::stat(workingDirectory.c_str(), &info) == 0 ? (S_ISDIR(info.st_mode) ? 0 : ENOTDIR) : errno;
+        if (statError != 0)
+            return "working directory '" + workingDirectory.string() + "': " + errorText(statError);
+    }
+    return errorText(error);
+}
+
+// A command in a temporary file of its own (mode 0600, a fresh name), for
+// the shell to read; removed again on destruction.
+class ScriptFile {
+public:
+    explicit ScriptFile(const std::string& command)
+    {
+        const char* base = std::getenv("TMPDIR");
+        const std::string directory = base != nullptr && base[0] == '/' ? base : "/tmp";
+        std::string name = directory + "/zarn-recipe-XXXXXX";
+        // Close-on-exec: the recipes that other threads start meanwhile must
+        // not inherit it.
+        const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+        if (fd < 0) {
+            failure = "cannot create a temporary file in '" + directory + "': " + errorText(errno);
+            return;
+        }
+        path = name;
+        std::size_t done = 0;
+        while (done < command.size()) {
+            const ssize_t written = ::write(fd, command.data() + done, command.size() - done);
+            if (written < 0 && errno == EINTR)
+                continue;
+            if (written <= 0) {
+                failure = "cannot write the temporary file '" + path + "': " + errorText(written < 0 ? errno : EIO);
+                break;
+            }
+            done += static_cast<std::size_t>(written);
+        }
+        if (::close(fd) != 0 && failure.empty())
+            failure = "cannot write the temporary file '" + path + "': " + errorText(errno);
+    }
+    ~ScriptFile()
+    {
+        if (!path.empty())
+            ::unlink(path.c_str());
+    }
+    ScriptFile(const ScriptFile&) = delete;
+    ScriptFile& operator=(const ScriptFile&) = delete;
+
+    std::string path;
+    std::string failure;  // empty when the file holds the command
+};
+
+// The text that makes the shell read and run a file in itself: "$0" and the
+// positional parameters stay those of "sh -c".
+std::string sourceCommand(const std::string& file)
+{
+    std::string quoted = ". '";
+    for (const char c : file) {
+        if (c == '\'')
+            quoted += "'\\''";
+        else
+            quoted += c;
+    }
+    return quoted + "'";
+}
+
+// Starts "/bin/sh -c text"; 0 or the errno of the failure.
+int spawnShell(pid_t& child, const std::string& text, const posix_spawn_file_actions_t* actions, char** envp)
+{
     std::string shellName = "sh";
     std::string commandFlag = "-c";
-    std::string commandText = command;
+    std::string commandText = text;
     char* argv[] = {shellName.data(), commandFlag.data(), commandText.data(), nullptr};
+    return posix_spawn(&child, "/bin/sh", actions, nullptr, argv, envp);
+}
 
-    SpawnActions spawnActions;
-    if (!spawnActions.ok)
-        return ENOMEM;
-    const std::string directory = workingDirectory.string();
-    if (!directory.empty()) {
-        const int rc = posix_spawn_file_actions_addchdir_np(&spawnActions.actions, directory.c_str());
-        if (rc != 0)
-            return rc;
-    }
-
-    flushStdoutInOrder();
-    pid_t child = 0;
-    // A failed chdir or exec in the child is reported here as its errno.
-    const int spawnError =
-        posix_spawn(&child, "/bin/sh", &spawnActions.actions, nullptr, argv, environment.envp());
-    if (spawnError != 0)
-        return spawnError;
-
+// Waits for the child; its status as runCommand gives it.
+int waitForChild(pid_t child)
+{
     int waitStatus = 0;
     while (waitpid(child, &waitStatus, 0) < 0) {
         if (errno != EINTR)
@@ -126,17 +192,64 @@ int runShellCommand(const std::string& command, const std::filesystem::path& wor
     return WEXITSTATUS(waitStatus);
 }
 
-int runJobRecipes(const std::vector<Recipe>& recipes)
+}  // namespace
+
+CommandResult runCommand(const std::string& command, const std::filesystem::path& workingDirectory,
+                         const std::vector<std::filesystem::path>& pathPrefixes)
+{
+    // Declared first, so that it ends last: the stop waits for the script
+    // file to be gone too.
+    RecipeStartHold hold;
+    if (!hold.admitted())
+        return CommandResult{-1, {}};
+    ChildEnvironment environment(composeSearchPath(pathPrefixes, std::getenv("PATH")));
+
+    SpawnActions spawnActions;
+    if (!spawnActions.ok)
+        return CommandResult{ENOMEM, errorText(ENOMEM)};
+    const std::string directory = workingDirectory.string();
+    if (!directory.empty()) {
+        const int rc = posix_spawn_file_actions_addchdir_np(&spawnActions.actions, directory.c_str());
+        if (rc != 0)
+            return CommandResult{rc, describeStartFailure(rc, workingDirectory)};
+    }
+
+    flushStdoutInOrder();
+    pid_t child = 0;
+    std::optional<ScriptFile> script;
+    // A failed chdir or exec in the child is reported here as its errno.
+    int spawnError = E2BIG;
+    if (command.size() <= longestShellArgument)
+        spawnError = spawnShell(child, command, &spawnActions.actions, environment.envp());
+    // Too long for one argument, or too long beside the environment.
+    if (spawnError == E2BIG) {
+        script.emplace(command);
+        if (!script->failure.empty())
+            return CommandResult{EIO, script->failure};
+        spawnError = spawnShell(child, sourceCommand(script->path), &spawnActions.actions, environment.envp());
+    }
+    if (spawnError != 0)
+        return CommandResult{spawnError, describeStartFailure(spawnError, workingDirectory)};
+    return CommandResult{waitForChild(child), {}};
+}
+
+int runShellCommand(const std::string& command, const std::filesystem::path& workingDirectory,
+                    const std::vector<std::filesystem::path>& pathPrefixes)
+{
+    return runCommand(command, workingDirectory, pathPrefixes).status;
+}
+
+CommandResult runJobRecipes(const std::vector<Recipe>& recipes)
 {
     for (const Recipe& recipe : recipes) {
         logMessage(LogLevel::Info, "{}\n", recipe.command);
         if (recipe.kind == 1)
-            return notRunRecipeStatus;
-        const int status = runShellCommand(recipe.command, recipe.workingDirectory, recipe.pathPrefixes);
-        if (status != 0)
-            return status;
+            return CommandResult{notRunRecipeStatus, {}};
+        CommandResult result = runCommand(recipe.command, recipe.workingDirectory, recipe.pathPrefixes);
+        if (result.status != 0)
+            return result;
     }
-    return 0;
+    return CommandResult{};
 }
 
 }  // namespace Zarn

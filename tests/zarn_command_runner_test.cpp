@@ -58,7 +58,7 @@ TEST(RunShellCommand, RunsInTheDirectoryWithThePrefixesBeforeAnUnsetPath)
 TEST(RunJobRecipes, LogLinesPrecedeTheCommandsOutput)
 {
     const std::string out = captureLog(LogLevel::Info, [] {
-        EXPECT_EQ(Zarn::runJobRecipes({Zarn::Recipe{"echo first", {}, 0, {}}, Zarn::Recipe{"echo second", {}, 0, {}}}),
+        EXPECT_EQ(Zarn::runJobRecipes({Zarn::Recipe{"echo first", {}, 0, {}}, Zarn::Recipe{"echo second", {}, 0, {}}}).status,
                   0);
     });
     EXPECT_EQ(out, "echo first\nfirst\necho second\nsecond\n");
@@ -76,7 +76,7 @@ TEST(RunJobRecipes, StopsAtAFailureOrANotRunRecipe)
         TempDir dir;
         std::string out = captureLog(LogLevel::Info, [&] {
             EXPECT_EQ(Zarn::runJobRecipes({Zarn::Recipe{c.command, dir.path(), c.kind, {}},
-                                           Zarn::Recipe{"touch later", dir.path(), 0, {}}}),
+                                           Zarn::Recipe{"touch later", dir.path(), 0, {}}}).status,
                       c.status);
         });
         EXPECT_EQ(out, std::string(c.command) + "\n");

@@ -56,7 +56,9 @@ TEST(CommandLineE2e, OptionErrorsPrintTheirTextAndEndWithOne)
     expectRuns(box, {
         {"", {"-o"}, 1, "unknown switch\n"},
         {"", {"-l", "-u"}, 1, "Option '-l' requires a unit.\n"},
-        {"", {"-v", "99999999999"}, 1, "stoi\n"},
+        {"", {"-v", "99999999999"}, 1, "Option '-v' value '99999999999' is too large (at most 2147483647).\n"},
+        {"", {"-j", "99999999999"}, 1, "Option '-j' value '99999999999' is too large (at most 2147483647).\n"},
+        {"", {"--JOBS", "2147483648"}, 1, "Option '--JOBS' value '2147483648' is too large (at most 2147483647).\n"},
         {"", {"-v", "8", "-o"}, 1, ""},  // errors are hidden above threshold 7
     });
 }

@@ -210,6 +210,19 @@ void Sandbox::Background::killGroup(int signal) const
         ::kill(-pid, signal);
 }
 
+void Sandbox::Background::killProgram(int signal) const
+{
+    if (pid > 0)
+        ::kill(pid, signal);
+}
+
+bool Sandbox::Background::ended() const
+{
+    siginfo_t info{};
+    return pid > 0 && waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+           info.si_pid == pid;
+}
+
 FileSizeLimit::FileSizeLimit(unsigned long bytes)
 {
     rlimit limit{};

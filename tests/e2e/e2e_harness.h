@@ -55,6 +55,10 @@ public:
         RunResult wait();
         // Sends the signal to the whole process group.
         void killGroup(int signal) const;
+        // Sends the signal to zarn alone, as "kill PID" does.
+        void killProgram(int signal) const;
+        // True once zarn has ended (it is not reaped: wait() still reports it).
+        bool ended() const;
 
     private:
         friend class Sandbox;

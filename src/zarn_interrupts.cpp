@@ -1,0 +1,262 @@
+#include "zarn_interrupts.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+
+#include "zarn_process_tree.h"
+
+namespace Zarn {
+
+namespace {
+
+constexpr int stopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int pollMilliseconds = 20;
+// The same signal again this soon is the same request: "timeout" signals
+// zarn and then its whole group.
+constexpr std::chrono::milliseconds repeatWindow{200};
+
+// The handler's only work: the signal's number into the pipe, which the
+// watching thread reads.
+int signalPipe[2] = {-1, -1};
+
+// Left to the process's end on purpose: the watching thread may still use
+// it while the main thread runs the static destructors.
+struct StopState {
+    std::mutex mutex;
+    int signal = 0;        // the stop's signal; 0 before the stop
+    int startsHeld = 0;    // recipe shells being started or waited for
+};
+
+StopState& stopState()
+{
+    static StopState* state = new StopState;
+    return *state;
+}
+
+std::atomic<int> stopSignal{0};
+
+// A signal as the pipe passes it on.
+struct SignalNote {
+    int signal = 0;             // 0: none
+    bool fromTerminal = false;  // sent by the terminal to its whole foreground group
+};
+
+extern "C" void writeSignalNote(int signal, siginfo_t* info, void*)
+{
+    const int savedErrno = errno;
+    const unsigned char note[2] = {static_cast<unsigned char>(signal),
+                                   static_cast<unsigned char>(info != nullptr && info->si_code == SI_KERNEL)};
+    // Non-blocking and shorter than PIPE_BUF: whole or, when the pipe is
+    // full of earlier signals, not at all.
+    ssize_t ignored = ::write(signalPipe[1], note, sizeof note);
+    (void)ignored;
+    errno = savedErrno;
+}
+
+// The next signal from the pipe; none when none came within the timeout
+// (negative: no limit).
+SignalNote nextSignal(int timeoutMilliseconds)
+{
+    pollfd readable{signalPipe[0], POLLIN, 0};
+    if (::poll(&readable, 1, timeoutMilliseconds) <= 0)
+        return {};
+    unsigned char note[2] = {0, 0};
+    if (::read(signalPipe[0], note, sizeof note) != static_cast<ssize_t>(sizeof note))
+        return {};
+    return SignalNote{note[0], note[1] != 0};
+}
+
+const char* signalName(int signal)
+{
+    switch (signal) {
+    case SIGINT:
+        return "SIGINT";
+    case SIGTERM:
+        return "SIGTERM";
+    case SIGHUP:
+        return "SIGHUP";
+    default:
+        return "a signal";
+    }
+}
+
+void writeAll(int fd, const std::string& text)
+{
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t written = ::write(fd, text.data() + done, text.size() - done);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return;
+        done += static_cast<std::size_t>(written);
+    }
+}
+
+// Says why the run ends and ends it by the signal, as the signal alone would
+// have done.
+[[noreturn]] void endBySignal(int signal)
+{
+    // Lines the log holds yet; skipped when another thread is writing, which
+    // may be blocked on a full pipe.
+    if (ftrylockfile(stdout) == 0) {
+        std::fflush(stdout);
+        funlockfile(stdout);
+    }
+    writeAll(STDERR_FILENO, std::string("Build interrupted by ") + signalName(signal) + ".\n");
+    struct sigaction standard {};
+    standard.sa_handler = SIG_DFL;
+    sigemptyset(&standard.sa_mask);
+    sigaction(signal, &standard, nullptr);
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, signal);
+    pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
+    raise(signal);
+    _exit(128 + signal);
+}
+
+void killAll(const std::vector<pid_t>& processes, int signal)
+{
+    for (const pid_t process : processes)
+        ::kill(process, signal);
+}
+
+bool startsHeld()
+{
+    StopState& state = stopState();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    return state.startsHeld != 0;
+}
+
+// Stops every process below zarn and ends the run.
+[[noreturn]] void stopRun(const SignalNote& note)
+{
+    const int signal = note.signal;
+    {
+        StopState& state = stopState();
+        std::lock_guard<std::mutex> lock(state.mutex);
+        state.signal = signal;
+        stopSignal.store(signal);
+    }
+    // From now on a process below zarn whose parent ends (a shell killed
+    // before the children that ignore the signal) comes to zarn instead of
+    // the system's reaper, and so stays within reach of the stop.
+    ::prctl(PR_SET_CHILD_SUBREAPER, 1);
+    const pid_t self = ::getpid();
+    const auto start = std::chrono::steady_clock::now();
+    const auto deadline = start + interruptGrace;
+    std::set<pid_t> told;  // each process gets the signal once: a second one may cut its clean-up short
+    if (note.fromTerminal) {
+        // The terminal signalled zarn's group, and with it the processes
+        // below zarn that are still in that group.
+        const pid_t group = ::getpgrp();
+        for (const pid_t process : liveDescendants(self))
+            if (::getpgid(process) == group)
+                told.insert(process);
+    }
+    for (;;) {
+        const std::vector<pid_t> live = liveDescendants(self);
+        if (std::chrono::steady_clock::now() >= deadline) {
+            killAll(live, SIGKILL);
+        } else {
+            for (const pid_t process : live)
+                if (told.insert(process).second)
+                    ::kill(process, signal);
+        }
+        if (live.empty() && !startsHeld())
+            endBySignal(signal);
+        const SignalNote again = nextSignal(pollMilliseconds);
+        const bool repeat = again.signal == signal && std::chrono::steady_clock::now() - start < repeatWindow;
+        if (again.signal != 0 && !repeat) {
+            // At once, but not before the killed are gone (SIGKILL takes
+            // effect when they next run), unless one hangs in the kernel.
+            for (int round = 0; round < 50; ++round) {
+                const std::vector<pid_t> left = liveDescendants(self);
+                if (left.empty())
+                    break;
+                killAll(left, SIGKILL);
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+            endBySignal(signal);
+        }
+    }
+}
+
+void watchSignals()
+{
+    for (;;) {
+        const SignalNote note = nextSignal(-1);
+        if (note.signal != 0)
+            stopRun(note);
+    }
+}
+
+}  // namespace
+
+void watchInterrupts()
+{
+    if (::pipe2(signalPipe, O_CLOEXEC) != 0)
+        return;  // the signals keep their usual effect
+    ::fcntl(signalPipe[1], F_SETFL, O_NONBLOCK);
+    stopState();
+    try {
+        std::thread(watchSignals).detach();
+    } catch (const std::system_error&) {
+        return;
+    }
+    for (const int signal : stopSignals) {
+        struct sigaction current {};
+        if (sigaction(signal, nullptr, &current) != 0 || current.sa_handler == SIG_IGN)
+            continue;
+        struct sigaction handler {};
+        handler.sa_sigaction = writeSignalNote;
+        sigemptyset(&handler.sa_mask);
+        handler.sa_flags = SA_RESTART | SA_SIGINFO;
+        sigaction(signal, &handler, nullptr);
+    }
+}
+
+int interruptSignal() { return stopSignal.load(); }
+
+void awaitInterruptEnd()
+{
+    if (interruptSignal() == 0)
+        return;
+    for (;;)
+        ::pause();
+}
+
+RecipeStartHold::RecipeStartHold()
+{
+    StopState& state = stopState();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    if (state.signal != 0)
+        return;
+    ++state.startsHeld;
+    held = true;
+}
+
+RecipeStartHold::~RecipeStartHold()
+{
+    if (!held)
+        return;
+    StopState& state = stopState();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    --state.startsHeld;
+}
+
+}  // namespace Zarn
