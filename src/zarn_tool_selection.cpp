@@ -1,5 +1,6 @@
 #include "zarn_tool_selection.h"
 
+#include <cctype>
 #include <exception>
 #include <optional>
 
@@ -71,12 +72,29 @@ int weightOf(int kind, const MatchWeights& weights)
     }
 }
 
+// The family of an architecture name, so that the kernel's name of the
+// machine and a compiler's name of its target compare equal: "armv7l" and
+// "arm", "ppc64le" and "powerpc64le", "i686" and "i386".
+std::string architectureFamily(const std::string& arch)
+{
+    std::string lower = arch;
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (lower.rfind("arm", 0) == 0 && lower.rfind("arm64", 0) != 0)
+        return "arm";
+    if (lower.rfind("ppc", 0) == 0)
+        return "powerpc" + lower.substr(3);
+    if (lower.size() == 4 && lower[0] == 'i' && lower[1] >= '3' && lower[1] <= '6' && lower.compare(2, 2, "86") == 0)
+        return "i386";
+    return lower;
+}
+
 // A tool that builds for an architecture other than the native one; a tool
 // that names none is at home anywhere.
 bool buildsForeign(const Matcher& matcher, const std::string& nativeArch)
 {
     const std::string arch = matcher.targetArch();
-    return !nativeArch.empty() && !arch.empty() && !Util::ciEqual(arch, nativeArch);
+    return !nativeArch.empty() && !arch.empty() && architectureFamily(arch) != architectureFamily(nativeArch);
 }
 
 // ARCH or TOOLCHAIN_TRIPLET with a text: the target chose its machine.

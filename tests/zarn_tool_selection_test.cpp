@@ -228,6 +228,13 @@ TEST_F(ToolSelectionTest, NativeToolWinsATieUnlessTheTargetNamesItsMachine)
          {set("ARCH", str("arm"))}, "x86_64", "a_arm"},
         {"target sets TOOLCHAIN_TRIPLET", {toolFor("a_arm", "arm", 1), toolFor("b_x86", "x86_64", 1)},
          {set("TOOLCHAIN_TRIPLET", str("arm-none-eabi"))}, "x86_64", "a_arm"},
+        {"the kernel's arm name", {toolFor("a_mips", "mips", 1), toolFor("b_arm", "arm", 1)}, {}, "armv7l", "b_arm"},
+        {"the kernel's powerpc name", {toolFor("a_arm", "arm", 1), toolFor("b_ppc", "powerpc64le", 1)}, {}, "ppc64le",
+         "b_ppc"},
+        {"the kernel's 32-bit x86 name", {toolFor("a_arm", "arm", 1), toolFor("b_x86", "i686", 1)}, {}, "i586",
+         "b_x86"},
+        {"64-bit arm is not arm", {toolFor("a_arm", "arm", 1), toolFor("b_arm64", "aarch64", 1)}, {}, "aarch64",
+         "b_arm64"},
         {"an empty ARCH asks for nothing", {toolFor("a_arm", "arm", 1), toolFor("b_x86", "x86_64", 1)},
          {set("ARCH", str(""))}, "x86_64", "b_x86"},
     };
