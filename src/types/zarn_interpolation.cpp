@@ -153,6 +153,19 @@ std::size_t verbatimPrefixOf(const ZarnValue& value)
 
 std::string protectFinalText(const ZarnValue& value, ExpansionState& state)
 {
+    // A list's text joins its members' texts: each member keeps its own
+    // start from the file system (a product passed on as a list of one).
+    if (const auto* list = valueAs<const ZarnList>(&value)) {
+        std::string tokens;
+        const auto& members = list->getMembers();
+        for (std::size_t i = 0; i < members.size(); ++i) {
+            if (i > 0)
+                tokens += state.protect(" ");
+            if (members[i])
+                tokens += protectFinalText(*members[i], state);
+        }
+        return tokens;
+    }
     const std::string text = value.toString();
     const std::size_t verbatim = verbatimPrefixOf(value);
     if (verbatim == 0)

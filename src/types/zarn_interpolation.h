@@ -64,8 +64,8 @@ private:
     std::vector<bool> fromFileSystem;
 };
 
-// A token for a final value's text; its verbatim start gets a file-system
-// token of its own.
+// Tokens for a final value's text; its verbatim start gets a file-system
+// token of its own, and so does each list member's.
 std::string protectFinalText(const ZarnValue& value, ExpansionState& state);
 
 // The verbatim start of a string value, 0 for any other value.

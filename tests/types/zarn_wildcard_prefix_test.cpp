@@ -139,6 +139,9 @@ TEST_F(WildcardPrefixTest, InsertedDirectoriesAreNotPatterns)
         set("root", fromFileSystem(root, root.size(), true)),
         set("projectPath", fromFileSystem(root + "/src", root.size() + 1, false)),
         set("found", dynamic_cast<ZarnPathString&>(*matched).resolve()),
+        // As a tool hands on its product: a list of one.
+        set("foundList", std::make_shared<ZarnList>(std::vector<ZarnValuePtr>{
+                             dynamic_cast<ZarnPathString&>(*matched->clone()).resolve()})),
         set("ext", str("*.c")),
         set("user", finalStr(at("app?"))),
     });
@@ -149,6 +152,7 @@ TEST_F(WildcardPrefixTest, InsertedDirectoriesAreNotPatterns)
         {"${projectPath}/*.c", {"app*/src/main.c"}},
         {"${found}/*.c", {"app*/src/main.c"}},
         {"${found}/../src/own_*", {"app*/src/../src/own_app*.h"}},
+        {"${foundList}/*.c", {"app*/src/main.c"}},
         {"${root}/src/${ext}", {"app*/src/main.c"}},
         // A name that only begins with inserted text: that part as it is.
         {"${root}X/src/*.c", {"app*X/src/main.c"}},
