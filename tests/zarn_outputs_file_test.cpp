@@ -1,0 +1,103 @@
+#include "zarn_outputs_file.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <typeinfo>
+
+#include "loader/assignment_text.h"
+#include "short_path_literals.h"
+#include "test_support.h"
+
+using namespace TestSupport;
+using namespace Zarn;
+
+namespace {
+
+// Every text of up to four characters over an alphabet of the characters
+// that literals treat specially.
+std::vector<std::string> hostileTexts()
+{
+    const std::string alphabet = std::string("a)(\"\n% ") + '\xff';
+    std::vector<std::string> texts{""};
+    std::size_t from = 0;
+    for (int length = 1; length <= 4; ++length) {
+        const std::size_t to = texts.size();
+        for (std::size_t i = from; i < to; ++i)
+            for (char c : alphabet)
+                texts.push_back(texts[i] + c);
+        from = to;
+    }
+    return texts;
+}
+
+// A line of the file read back as the cache and registry readers read one.
+Assignment readLine(const std::string& line)
+{
+    return parseAssignmentText(rewriteShortPathLiterals(line), {});
+}
+
+std::string textOf(const ZarnValuePtr& value)
+{
+    if (const auto* path = dynamic_cast<const ZarnPathString*>(value.get()))
+        return path->getBaseDirectory().empty() ? path->toString() : path->fullPath().string();
+    return value->toString();
+}
+
+// Each value, alone and as a list member, is either written so that it reads
+// back as the same kind of value with the same text, or left out with the
+// warning.
+TEST(OutputsFile, WhatIsWrittenReadsBackAndTheRestIsNamed)
+{
+    const std::vector<std::function<ZarnValuePtr(const std::string&)>> kinds = {
+        [](const std::string& text) { return makeString(text); },
+        [](const std::string& text) { return std::make_shared<ZarnRawString>(text); },
+        [](const std::string& text) { return makePathString("/d/" + text, {}); },
+        [](const std::string& text) { return makePathString(text + "/f", "/b"); },
+    };
+    std::size_t written = 0;
+    std::size_t leftOut = 0;
+    for (const std::string& text : hostileTexts()) {
+        for (const auto& kind : kinds) {
+            const ZarnValuePtr value = kind(text);
+            for (const ZarnValuePtr& shape : {value, ZarnValuePtr(std::make_shared<ZarnList>(
+                                                         std::vector<ZarnValuePtr>{value, makeString("x")}))}) {
+                Context outputs;
+                outputs.addAssignment(Assignment("v", shape, Assignment::Set));
+                std::ostringstream out;
+                const std::string log = captureLog(LogLevel::Warning, [&] { writeOutputs(out, outputs, "o.txt"); });
+                const std::string line = out.str();
+                if (line.empty()) {
+                    ++leftOut;
+                    EXPECT_EQ(log, "Variable 'v' cannot be written in 'o.txt' so that it reads back; it is left out.\n");
+                    continue;
+                }
+                ++written;
+                ASSERT_EQ(line.back(), '\n');
+                Assignment back;
+                try {
+                    back = readLine(line.substr(0, line.size() - 1));
+                } catch (const std::exception& error) {
+                    ADD_FAILURE() << "does not read back: " << line << " (" << error.what() << ")";
+                    continue;
+                }
+                ASSERT_TRUE(back.value) << line;
+                const ZarnValuePtr& read =
+                    shape == value ? back.value : dynamic_cast<const ZarnList&>(*back.value).getMembers().at(0);
+                // A string holding a quote is written raw; being final, it
+                // reads the same.
+                if (typeid(*value) == typeid(ZarnString) && typeid(*read) == typeid(ZarnRawString))
+                    EXPECT_NE(text.find('"'), std::string::npos) << line;
+                else
+                    EXPECT_EQ(typeid(*read), typeid(*value)) << line;
+                EXPECT_EQ(textOf(read), textOf(value)) << line;
+            }
+        }
+    }
+    // Both outcomes occur.
+    EXPECT_GT(written, 0u);
+    EXPECT_GT(leftOut, 0u);
+}
+
+}  // namespace
