@@ -5,18 +5,17 @@
 
 #include "loader/input_text.h"
 #include "types/zarn_log.h"
-#include "zarn_names.h"
+#include "zarn_cache_values.h"
 
 namespace Zarn {
 
 namespace {
 
-// The language has no escapes: a literal reads back only when the value has
-// one and the lexer takes its bytes.
+// The language has no escapes: a literal reads back only when every text in
+// the value has one and the lexer takes its bytes.
 bool lineReadsBack(const Assignment& assignment, const std::string& literal)
 {
-    return isValidIdentifier(assignment.name) && assignment.value->hasLiteralForm() &&
-           literal.find('\0') == std::string::npos && isValidUtf8(literal);
+    return isCacheWritable(assignment) && literal.find('\0') == std::string::npos && isValidUtf8(literal);
 }
 
 }  // namespace
@@ -26,7 +25,8 @@ void writeOutputs(std::ostream& out, const Context& outputs, const std::string& 
     for (const auto& [name, assignment] : outputs.variables) {
         if (!assignment.value)
             continue;
-        const std::string literal = assignment.value->toLiteral();
+        // A block value as a block: its own literal is only its names.
+        const std::string literal = cacheLiteral(*assignment.value);
         if (lineReadsBack(assignment, literal))
             out << assignment.name << " = " << literal << "\n";
         else

@@ -11,7 +11,8 @@
 namespace Zarn {
 
 // One line per variable that has a value, in name order: the name as its
-// assignment holds it, " = ", the value's literal. A variable whose line
+// assignment holds it, " = ", the value's literal (a block value as the
+// block "{ name = literal ... }"). A variable whose line
 // would not read back as written (a name that is no identifier, a text that
 // no literal can hold, bytes that are not UTF-8) is left out with a warning
 // naming it and fileName.
