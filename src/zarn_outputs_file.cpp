@@ -4,18 +4,35 @@
 #include <ostream>
 
 #include "loader/input_text.h"
+#include "types/value_kind.h"
+#include "types/zarn_value_types.h"
 #include "types/zarn_log.h"
 #include "zarn_cache_values.h"
+#include "zarn_names.h"
 
 namespace Zarn {
 
 namespace {
 
-// The language has no escapes: a literal reads back only when every text in
-// the value has one and the lexer takes its bytes.
-bool lineReadsBack(const Assignment& assignment, const std::string& literal)
+bool holdsBlock(const ZarnValue& value)
 {
-    return isCacheWritable(assignment) && literal.find('\0') == std::string::npos && isValidUtf8(literal);
+    if (valueAs<const ZarnContext>(&value))
+        return true;
+    if (const auto* list = valueAs<const ZarnList>(&value))
+        for (const ZarnValuePtr& member : list->getMembers())
+            if (member && holdsBlock(*member))
+                return true;
+    return false;
+}
+
+// The language has no escapes: a literal reads back only when every text in
+// the value has one and the lexer takes its bytes. A value holding a block
+// is written as the cache writes it, and must be one the cache could write.
+bool lineReadsBack(const Assignment& assignment, bool block, const std::string& literal)
+{
+    const bool texts = block ? isCacheWritable(assignment)
+                             : isValidIdentifier(assignment.name) && assignment.value->hasLiteralForm();
+    return texts && literal.find('\0') == std::string::npos && isValidUtf8(literal);
 }
 
 }  // namespace
@@ -26,8 +43,9 @@ void writeOutputs(std::ostream& out, const Context& outputs, const std::string& 
         if (!assignment.value)
             continue;
         // A block value as a block: its own literal is only its names.
-        const std::string literal = cacheLiteral(*assignment.value);
-        if (lineReadsBack(assignment, literal))
+        const bool block = holdsBlock(*assignment.value);
+        const std::string literal = block ? cacheLiteral(*assignment.value) : assignment.value->toLiteral();
+        if (lineReadsBack(assignment, block, literal))
             out << assignment.name << " = " << literal << "\n";
         else
             logMessage(LogLevel::Warning,

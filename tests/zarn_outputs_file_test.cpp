@@ -101,6 +101,17 @@ TEST(OutputsFile, WhatIsWrittenReadsBackAndTheRestIsNamed)
     EXPECT_GT(leftOut, 0u);
 }
 
+// A member without value (a declared variable in a list) is written as the
+// empty string, as it always was.
+TEST(OutputsFile, AListMemberWithoutValueIsTheEmptyString)
+{
+    Context outputs;
+    outputs.addAssignment(set("x", list({str("a"), nullptr})));
+    std::ostringstream out;
+    EXPECT_EQ(captureLog(LogLevel::Warning, [&] { writeOutputs(out, outputs, "o.txt"); }), "");
+    EXPECT_EQ(out.str(), "x = [ \"a\", \"\" ]\n");
+}
+
 }  // namespace
 
 namespace {
