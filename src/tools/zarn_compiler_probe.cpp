@@ -517,6 +517,13 @@ std::vector<CompilerProbe> probeCompilerDirectory(const std::string& namePattern
         if (candidate.machine.empty())
             continue;
         // The machine text becomes a level of every output directory.
+        if (candidate.machine.size() > maxMachineTextLength) {
+            logMessage(LogLevel::Warning,
+                       "'{}' answered -dumpmachine with a text of {} bytes, too long to name a directory; that "
+                       "compiler is not used.\n",
+                       candidate.exePath.string(), candidate.machine.size());
+            continue;
+        }
         if (!isPlainName(candidate.machine)) {
             logMessage(LogLevel::Warning,
                        "'{}' answered -dumpmachine with '{}', which is not a plain file name; that compiler is "
