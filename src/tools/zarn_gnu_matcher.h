@@ -44,6 +44,7 @@ public:
     // on a tie. One of this matcher's own tools, shared.
     std::shared_ptr<Builder> createBuilder(const TargetContext& target) override;
     std::string targetArch() const override { return compiler.arch; }
+    std::string targetMachine() const override { return compiler.prefix; }
 
     CompilerRecord compiler;
     // gcc, then g++, ar, ld and objcopy when the toolchain has them.
