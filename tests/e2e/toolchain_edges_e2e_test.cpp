@@ -133,4 +133,34 @@ TEST(ToolchainEdgesE2e, ALongMachineTextBuildsUpToTheLengthOfADirectoryName)
     }
 }
 
+// A project's own toolchain: a path literal is relative to the project file,
+// a plain text to the directory zarn is started in.
+TEST(ToolchainEdgesE2e, AProjectToolchainWrittenAsAPathIsFoundFromASubdirectory)
+{
+    const struct {
+        std::string written;
+        bool found;
+    } cases[] = {{"P\"(tc)\"", true}, {"\"tc\"", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.written);
+        Sandbox box;
+        addToolchain(box.work() / "tc" / "bin", "12.2.0", "x86_64-linux-gnu");
+        box.write(".zarn_project.txt", "name demo\ntools {\n  own {\n    tool_type = \"gnu-gcc\"\n"
+                                       "    toolchain_path = " + c.written + "\n  }\n}\n"
+                                       "units {\n  demo { \"src/zarn.txt\" }\n}\n");
+        box.write("src/zarn.txt", "unit demo\napp: {\n  C_FILES = P\"(main.c)\"\n}\n");
+        box.write("src/main.c", "int main(void) { return 0; }\n");
+        const RunResult run = box.run({"-v", "3"}, "src");
+        if (!c.found) {
+            EXPECT_NE(run.out.find("Couldn't find GNU toolchain from provided 'wants' variables."), std::string::npos)
+                << run.out;
+            continue;
+        }
+        EXPECT_EQ(run.status, 0) << run.out;
+        EXPECT_NE(run.out.find("Best registered tool: demo/own, score: "), std::string::npos) << run.out;
+        EXPECT_NE(run.out.find("\"" + (box.work() / "tc" / "bin" / "gcc").string() + "\""), std::string::npos)
+            << run.out;
+    }
+}
+
 }  // namespace
