@@ -45,9 +45,10 @@ constexpr size_t maxMachineTextLength = 253;
 // Runs the program directly with the given arguments (no shell is involved,
 // so nothing in the path or the arguments is interpreted; a name without a
 // "/" is looked up in PATH), with standard input and standard error on
-// /dev/null, and captures its standard output. An executable file that the
-// system cannot start for lacking a "#!" line runs as "/bin/sh FILE ARGS...",
-// as a shell would run it.
+// /dev/null, and captures its standard output. An executable text file that
+// the system cannot start for lacking a "#!" line runs as
+// "/bin/sh FILE ARGS...", as a shell would run it; a file that is no text
+// (a program for another machine) fails.
 // A program that has not ended within the timeout is killed together with
 // the processes it started, a warning naming it is printed, and the result
 // counts as failed (-1). Safe to call from several threads at once.
