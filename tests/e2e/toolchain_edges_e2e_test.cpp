@@ -101,6 +101,25 @@ TEST(ToolchainEdgesE2e, FindCompilersLeavesOutAMachineTextTooLongForADirectory)
     EXPECT_NE(definitionIn(registry, machineName), "") << registry;
 }
 
+TEST(ToolchainEdgesE2e, FindCompilersSaysWhyADirectoryThatIsNotUtf8IsLeftOut)
+{
+    if (!canMountOpt())
+        GTEST_SKIP() << "no private mount namespace for /opt here";
+    Sandbox box;
+    addToolchain(box.root() / "opt" / "x\xffy" / "bin", "9.9.8", "x86_64-linux-gnu");
+    addToolchain(box.root() / "opt" / "fine" / "bin", "9.9.9", "x86_64-linux-gnu");
+
+    const RunResult find = runWithOpt(box, {"--find-compilers"});
+    ASSERT_EQ(find.status, 0) << find.out << find.err;
+    EXPECT_NE(find.out.find("Tool 'default_gnu_9_9_8_x86_64' left out of the registry: the text of "
+                            "'toolchain_path' is not valid UTF-8.\n"),
+              std::string::npos)
+        << find.out;
+    const std::string registry = box.read(box.registryFile());
+    EXPECT_EQ(definitionIn(registry, "default_gnu_9_9_8_x86_64"), "") << registry;
+    EXPECT_NE(definitionIn(registry, "default_gnu_9_9_9_x86_64"), "") << registry;
+}
+
 // The machine's first three parts make one level of the output directory:
 // up to 255 bytes it builds, beyond that the compiler is refused cleanly.
 TEST(ToolchainEdgesE2e, ALongMachineTextBuildsUpToTheLengthOfADirectoryName)
