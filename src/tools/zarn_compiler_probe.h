@@ -86,8 +86,8 @@ bool isPlainName(const std::string& text);
 // "-<version>" in the file name and an optional ".exe". Files of one
 // directory reached under several names are probed once. A compiler whose
 // machine text is no plain name, or too long for one, is left out with a
-// warning. The questions run
-// at the same time, but the result is in the order of the directory listing.
+// warning. The questions run at the same time, but the result is in the
+// order of the directory listing.
 std::vector<CompilerProbe> probeCompilerDirectory(const std::string& namePattern,
                                                   const std::filesystem::path& directory);
 
