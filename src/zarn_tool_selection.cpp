@@ -114,13 +114,32 @@ int homeRank(const Matcher& matcher, const std::string& nativeArch, const std::s
     }
 }
 
-// ARCH or TOOLCHAIN_TRIPLET with a text: the target chose its machine.
-bool asksForArchitecture(const TargetContext& target)
+// What a target says of the machine it is built for.
+enum class MachineAsked { Nothing, Architecture, Triplet };
+
+// TOOLCHAIN_TRIPLET with a text chooses the whole machine; ARCH with a text
+// only its processor.
+MachineAsked machineAsked(const TargetContext& target)
 {
-    for (const char* name : {"ARCH", "TOOLCHAIN_TRIPLET"})
-        if (!getStringOr(target, name, "").empty())
-            return true;
-    return false;
+    if (!getStringOr(target, "TOOLCHAIN_TRIPLET", "").empty())
+        return MachineAsked::Triplet;
+    if (!getStringOr(target, "ARCH", "").empty())
+        return MachineAsked::Architecture;
+    return MachineAsked::Nothing;
+}
+
+// Whether a tool of the rank takes a tie from the best so far: a target that
+// names only its processor still prefers the native system on it.
+bool takesTie(MachineAsked asked, int rank, int bestRank)
+{
+    switch (asked) {
+    case MachineAsked::Nothing:
+        return rank > bestRank;
+    case MachineAsked::Architecture:
+        return bestRank == 1 && rank == 2;
+    default:
+        return false;
+    }
 }
 
 void createStaticTool(RegisteredTools& tools, const char* toolName, const char* typeName,
@@ -265,7 +284,7 @@ Matcher* selectBestTool(const RegisteredTools& tools, const TargetContext& targe
     int bestScore = -1;
     int bestRank = 0;
     // Asked only on a tie that it could decide.
-    std::optional<bool> targetChoosesArch;
+    std::optional<MachineAsked> asked;
     for (const auto& [name, matcher] : tools) {
         if (!matcher)
             continue;
@@ -277,9 +296,9 @@ Matcher* selectBestTool(const RegisteredTools& tools, const TargetContext& targe
         if (!better && best && score.score == bestScore && bestRank < 2) {
             rank = homeRank(*matcher, nativeArch, nativeSystem);
             if (rank > bestRank) {
-                if (!targetChoosesArch)
-                    targetChoosesArch = asksForArchitecture(target);
-                better = !*targetChoosesArch;
+                if (!asked)
+                    asked = machineAsked(target);
+                better = takesTie(*asked, rank, bestRank);
             }
         }
         if (better) {

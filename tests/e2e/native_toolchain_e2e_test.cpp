@@ -1,5 +1,6 @@
 // A toolchain for this processor but another system (a compiler for Windows
-// programs) registered beside the machine's own: plain targets stay native.
+// programs) registered beside the machine's own: targets that do not name
+// the system stay native.
 #include <gtest/gtest.h>
 
 #include <sys/utsname.h>
@@ -49,13 +50,18 @@ TEST(NativeToolchainE2e, AToolchainForAnotherSystemBuildsOnlyTargetsThatAskForIt
         box.write(box.registryFile(),
                   "tools {\n" + gnuTool(names.other, bin.path()) + gnuTool(names.own, "/usr/bin") + "}\n");
         box.write("zarn.txt", "unit demo\napp: {\n  C_FILES = P\"(main.c)\"\n}\n"
+                              "cpu: {\n  C_FILES = P\"(main.c)\"\n  ARCH = \"" + arch + "\"\n}\n"
                               "win: {\n  C_FILES = P\"(main.c)\"\n  TOOLCHAIN_TRIPLET = \"" + windows + "\"\n}\n");
         box.write("main.c", "int main(void) { return 0; }\n");
 
-        const auto plain = box.run({"-v", "3", "app"});
-        ASSERT_EQ(plain.status, 0) << plain.out;
-        EXPECT_NE(plain.out.find("Best registered tool: " + names.own + ", score: "), std::string::npos) << plain.out;
-        EXPECT_FALSE(fs::exists(bin / (windows + "-gcc.log"))) << "the Windows compiler ran for a plain target";
+        // ARCH names the processor, not the system.
+        for (const char* target : {"app", "cpu"}) {
+            const auto plain = box.run({"-v", "3", target});
+            ASSERT_EQ(plain.status, 0) << plain.out;
+            EXPECT_NE(plain.out.find("Best registered tool: " + names.own + ", score: "), std::string::npos)
+                << plain.out;
+            EXPECT_FALSE(fs::exists(bin / (windows + "-gcc.log"))) << "the Windows compiler ran for " << target;
+        }
 
         const auto asked = box.run({"-v", "3", "win"});
         ASSERT_EQ(asked.status, 0) << asked.out;
