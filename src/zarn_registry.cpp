@@ -285,9 +285,13 @@ std::string ZarnRegistry::toolWriteProblem(const Util::CiString& name,
                                            const std::shared_ptr<Zarn::ContextTemplate>& definition) const
 {
     if (definition) {
-        for (const auto& assignment : definition->assignments)
+        for (const auto& assignment : definition->assignments) {
             if (assignment.value && !assignment.value->hasLiteralForm())
                 return "the text of '" + assignment.name + "' cannot be written so that it reads back";
+            // The loader takes UTF-8 only, and the language has no escapes.
+            if (assignment.value && !Zarn::isValidUtf8(assignment.value->toString()))
+                return "the text of '" + assignment.name + "' is not valid UTF-8";
+        }
     }
     ZarnRegistry alone(filePath);
     alone.tools[name] = definition;

@@ -37,6 +37,9 @@ public:
     // The architecture the tool's products run on, as a target's ARCH names
     // it; empty when the tool does not build for one in particular.
     virtual std::string targetArch() const { return {}; }
+    // The whole machine text of the tool's products ("x86_64-linux-gnu"),
+    // whose parts name the system they run on; empty when not known.
+    virtual std::string targetMachine() const { return {}; }
 
     Util::CiString name;
     KeySet wants;       // settings a target may ask for; they score

@@ -89,21 +89,57 @@ std::string architectureFamily(const std::string& arch)
     return lower;
 }
 
-// A tool that builds for an architecture other than the native one; a tool
-// that names none is at home anywhere.
-bool buildsForeign(const Matcher& matcher, const std::string& nativeArch)
+// How much at home on this machine a tool's products are: 2 for the native
+// architecture and system, or a tool that names no architecture; 1 for the
+// native architecture under another system ("x86_64-w64-mingw32" on Linux);
+// 0 for another architecture. What cannot be told counts as at home.
+int homeRank(const Matcher& matcher, const std::string& nativeArch, const std::string& nativeSystem)
 {
     const std::string arch = matcher.targetArch();
-    return !nativeArch.empty() && !arch.empty() && architectureFamily(arch) != architectureFamily(nativeArch);
+    if (nativeArch.empty() || arch.empty())
+        return 2;
+    if (architectureFamily(arch) != architectureFamily(nativeArch))
+        return 0;
+    const std::string machine = matcher.targetMachine();
+    if (nativeSystem.empty() || machine.empty())
+        return 2;
+    size_t start = 0;
+    for (;;) {
+        const size_t dash = machine.find('-', start);
+        if (Util::ciEqual(machine.substr(start, dash == std::string::npos ? dash : dash - start), nativeSystem))
+            return 2;
+        if (dash == std::string::npos)
+            return 1;
+        start = dash + 1;
+    }
 }
 
-// ARCH or TOOLCHAIN_TRIPLET with a text: the target chose its machine.
-bool asksForArchitecture(const TargetContext& target)
+// What a target says of the machine it is built for.
+enum class MachineAsked { Nothing, Architecture, Triplet };
+
+// TOOLCHAIN_TRIPLET with a text chooses the whole machine; ARCH with a text
+// only its processor.
+MachineAsked machineAsked(const TargetContext& target)
 {
-    for (const char* name : {"ARCH", "TOOLCHAIN_TRIPLET"})
-        if (!getStringOr(target, name, "").empty())
-            return true;
-    return false;
+    if (!getStringOr(target, "TOOLCHAIN_TRIPLET", "").empty())
+        return MachineAsked::Triplet;
+    if (!getStringOr(target, "ARCH", "").empty())
+        return MachineAsked::Architecture;
+    return MachineAsked::Nothing;
+}
+
+// Whether a tool of the rank takes a tie from the best so far: a target that
+// names only its processor still prefers the native system on it.
+bool takesTie(MachineAsked asked, int rank, int bestRank)
+{
+    switch (asked) {
+    case MachineAsked::Nothing:
+        return rank > bestRank;
+    case MachineAsked::Architecture:
+        return bestRank == 1 && rank == 2;
+    default:
+        return false;
+    }
 }
 
 void createStaticTool(RegisteredTools& tools, const char* toolName, const char* typeName,
@@ -232,13 +268,23 @@ const std::string& machineArch()
     return arch;
 }
 
+const std::string& machineSystem()
+{
+    static const std::string system = [] {
+        struct utsname machine {};
+        return uname(&machine) == 0 ? std::string(machine.sysname) : std::string();
+    }();
+    return system;
+}
+
 Matcher* selectBestTool(const RegisteredTools& tools, const TargetContext& target,
-                        const MatchWeights& weights, const std::string& nativeArch)
+                        const MatchWeights& weights, const std::string& nativeArch, const std::string& nativeSystem)
 {
     Matcher* best = nullptr;
     int bestScore = -1;
+    int bestRank = 0;
     // Asked only on a tie that it could decide.
-    std::optional<bool> targetChoosesArch;
+    std::optional<MachineAsked> asked;
     for (const auto& [name, matcher] : tools) {
         if (!matcher)
             continue;
@@ -246,15 +292,19 @@ Matcher* selectBestTool(const RegisteredTools& tools, const TargetContext& targe
         if (score.result.status != BuildPossible)
             continue;
         bool better = score.score > bestScore;
-        if (!better && best && score.score == bestScore && buildsForeign(*best, nativeArch) &&
-            !buildsForeign(*matcher, nativeArch)) {
-            if (!targetChoosesArch)
-                targetChoosesArch = asksForArchitecture(target);
-            better = !*targetChoosesArch;
+        int rank = -1;  // worked out when needed
+        if (!better && best && score.score == bestScore && bestRank < 2) {
+            rank = homeRank(*matcher, nativeArch, nativeSystem);
+            if (rank > bestRank) {
+                if (!asked)
+                    asked = machineAsked(target);
+                better = takesTie(*asked, rank, bestRank);
+            }
         }
         if (better) {
             best = matcher.get();
             bestScore = score.score;
+            bestRank = rank >= 0 ? rank : homeRank(*matcher, nativeArch, nativeSystem);
         }
     }
     if (best)

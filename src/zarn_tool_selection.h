@@ -57,12 +57,21 @@ ToolScore scoreTool(Matcher& matcher, const TargetContext& target, const MatchWe
 // ("x86_64"); empty when it cannot be told.
 const std::string& machineArch();
 
+// The system zarn runs on, as uname names it ("Linux"); empty when it cannot
+// be told.
+const std::string& machineSystem();
+
 // The possible tool with the strictly highest score; null when no tool is
-// possible. Of tools with equal scores, one that builds for nativeArch (or
-// for no architecture in particular) beats one that builds for another,
-// unless the target asks for an architecture (ARCH or TOOLCHAIN_TRIPLET);
-// otherwise the earlier name wins. The map keeps ownership.
+// possible. Of tools with equal scores, one that builds for the machine zarn
+// runs on beats one that builds for another: best a tool for nativeArch
+// whose machine text names nativeSystem (or a tool for no architecture in
+// particular), then one for nativeArch that names another system (a
+// toolchain for Windows or bare metal on the same processor), then the rest.
+// A target that sets ARCH keeps only the preference of the native system on
+// its processor, one that sets TOOLCHAIN_TRIPLET none. Otherwise the earlier
+// name wins. The map keeps ownership.
 Matcher* selectBestTool(const RegisteredTools& tools, const TargetContext& target,
-                        const MatchWeights& weights, const std::string& nativeArch = machineArch());
+                        const MatchWeights& weights, const std::string& nativeArch = machineArch(),
+                        const std::string& nativeSystem = machineSystem());
 
 }  // namespace Zarn

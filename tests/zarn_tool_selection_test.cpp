@@ -28,10 +28,12 @@ public:
     }
     std::shared_ptr<Builder> createBuilder(const TargetContext&) override { return nullptr; }
     std::string targetArch() const override { return arch; }
+    std::string targetMachine() const override { return machine; }
 
     MatchResult verdict;
     mutable int calls = 0;
-    std::string arch;  // "" builds for no machine in particular
+    std::string arch;     // "" builds for no machine in particular
+    std::string machine;  // "" names no system
 };
 
 MatchResult verdict(std::map<Util::CiString, MatchEntry> kinds, int status = BuildPossible)
@@ -244,6 +246,57 @@ TEST_F(ToolSelectionTest, NativeToolWinsATieUnlessTheTargetNamesItsMachine)
         for (const auto& tool : c.tools)
             tools.emplace(tool->name, tool);
         Matcher* best = selectBestTool(tools, *targetWith(c.target), MatchWeights(), c.native);
+        EXPECT_EQ(best ? best->name.str() : "", c.best);
+    }
+}
+
+// On the native processor, a toolchain for the system zarn runs on beats one
+// for another system (Windows, bare metal) on a tie.
+TEST_F(ToolSelectionTest, ToolchainForTheNativeSystemWinsATie)
+{
+    auto toolFor = [](const std::string& name, const std::string& machine) {
+        auto tool = fake(name, verdict({{"v", {MatchKind::PartialMatch, 0}}}));
+        tool->machine = machine;
+        tool->arch = machine.substr(0, machine.find('-'));
+        return tool;
+    };
+    const struct {
+        const char* what;
+        std::vector<std::shared_ptr<FakeMatcher>> tools;
+        std::vector<Assignment> target;
+        std::string native;
+        std::string system;
+        std::string best;
+    } cases[] = {
+        {"windows sorts first", {toolFor("a_win", "x86_64-w64-mingw32"), toolFor("b_gnu", "x86_64-linux-gnu")}, {},
+         "x86_64", "Linux", "b_gnu"},
+        {"linux sorts first", {toolFor("a_gnu", "x86_64-pc-linux-gnu"), toolFor("b_win", "x86_64-w64-mingw32")}, {},
+         "x86_64", "Linux", "a_gnu"},
+        {"bare metal on the native processor",
+         {toolFor("a_eabi", "arm-none-eabi"), toolFor("b_hf", "arm-linux-gnueabihf")}, {}, "armv7l", "Linux",
+         "b_hf"},
+        {"the native processor still beats another",
+         {toolFor("a_arm", "arm-linux-gnueabihf"), toolFor("b_win", "x86_64-w64-mingw32")}, {}, "x86_64", "Linux",
+         "b_win"},
+        {"target sets ARCH", {toolFor("a_win", "x86_64-w64-mingw32"), toolFor("b_gnu", "x86_64-linux-gnu")},
+         {set("ARCH", str("x86_64"))}, "x86_64", "Linux", "b_gnu"},
+        {"target sets ARCH of another processor",
+         {toolFor("a_eabi", "arm-none-eabi"), toolFor("b_hf", "arm-linux-gnueabihf")}, {set("ARCH", str("arm"))},
+         "x86_64", "Linux", "a_eabi"},
+        {"target sets TOOLCHAIN_TRIPLET",
+         {toolFor("a_win", "x86_64-w64-mingw32"), toolFor("b_gnu", "x86_64-linux-gnu")},
+         {set("TOOLCHAIN_TRIPLET", str("x86_64"))}, "x86_64", "Linux", "a_win"},
+        {"system unknown", {toolFor("a_win", "x86_64-w64-mingw32"), toolFor("b_gnu", "x86_64-linux-gnu")}, {},
+         "x86_64", "", "a_win"},
+        {"a tool of no machine is at home", {toolFor("a_win", "x86_64-w64-mingw32"), toolFor("b_any", "")}, {},
+         "x86_64", "Linux", "b_any"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        RegisteredTools tools;
+        for (const auto& tool : c.tools)
+            tools.emplace(tool->name, tool);
+        Matcher* best = selectBestTool(tools, *targetWith(c.target), MatchWeights(), c.native, c.system);
         EXPECT_EQ(best ? best->name.str() : "", c.best);
     }
 }

@@ -203,6 +203,32 @@ std::string pathLookup(const std::string& name)
     }
 }
 
+// Whether the file starts like a text a shell could run: no NUL byte in its
+// first line (within its first 80 bytes). A program built for another
+// machine also fails with "Exec format error", and a shell reading it would
+// run whatever its bytes happen to spell.
+bool startsAsText(const std::string& file)
+{
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return false;
+    FdGuard guard(fd);
+    char sample[80];
+    ssize_t count;
+    do {
+        count = ::read(fd, sample, sizeof sample);
+    } while (count < 0 && errno == EINTR);
+    if (count < 0)
+        return false;
+    for (ssize_t i = 0; i < count; ++i) {
+        if (sample[i] == '\n')
+            return true;
+        if (sample[i] == '\0')
+            return false;
+    }
+    return true;
+}
+
 void waitBlocking(pid_t pid)
 {
     int status = 0;
@@ -364,7 +390,7 @@ CommandResult runCommandCapture(const fs::path& program, const std::vector<std::
             // An executable text file without a "#!" line: run it the way a
             // shell does, as a script of /bin/sh. The path stays an argument.
             std::string script = bare ? pathLookup(texts.front()) : texts.front();
-            if (script.empty())
+            if (script.empty() || !startsAsText(script))
                 return result;
             if (script.front() == '-')
                 script = "./" + script;
@@ -517,6 +543,13 @@ std::vector<CompilerProbe> probeCompilerDirectory(const std::string& namePattern
         if (candidate.machine.empty())
             continue;
         // The machine text becomes a level of every output directory.
+        if (candidate.machine.size() > maxMachineTextLength) {
+            logMessage(LogLevel::Warning,
+                       "'{}' answered -dumpmachine with a text of {} bytes, too long to name a directory; that "
+                       "compiler is not used.\n",
+                       candidate.exePath.string(), candidate.machine.size());
+            continue;
+        }
         if (!isPlainName(candidate.machine)) {
             logMessage(LogLevel::Warning,
                        "'{}' answered -dumpmachine with '{}', which is not a plain file name; that compiler is "

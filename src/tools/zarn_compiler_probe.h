@@ -37,13 +37,18 @@ using CanonicalPathSet = std::set<std::string>;
 constexpr std::chrono::milliseconds probeTimeout{10000};
 // How much of a probed program's standard output is kept.
 constexpr size_t maxCapturedOutput = 64 * 1024;
+// The longest machine text a compiler is used with: its first three parts,
+// joined by dashes (two more when it has fewer), make one directory level,
+// which the file system limits to 255 bytes.
+constexpr size_t maxMachineTextLength = 253;
 
 // Runs the program directly with the given arguments (no shell is involved,
 // so nothing in the path or the arguments is interpreted; a name without a
 // "/" is looked up in PATH), with standard input and standard error on
-// /dev/null, and captures its standard output. An executable file that the
-// system cannot start for lacking a "#!" line runs as "/bin/sh FILE ARGS...",
-// as a shell would run it.
+// /dev/null, and captures its standard output. An executable text file that
+// the system cannot start for lacking a "#!" line runs as
+// "/bin/sh FILE ARGS...", as a shell would run it; a file that is no text
+// (a program for another machine) fails.
 // A program that has not ended within the timeout is killed together with
 // the processes it started, a warning naming it is printed, and the result
 // counts as failed (-1). Safe to call from several threads at once.
@@ -80,8 +85,9 @@ bool isPlainName(const std::string& text);
 // regular expression as it stands), each with an optional "<prefix>-" and
 // "-<version>" in the file name and an optional ".exe". Files of one
 // directory reached under several names are probed once. A compiler whose
-// machine text is no plain name is left out with a warning. The questions run
-// at the same time, but the result is in the order of the directory listing.
+// machine text is no plain name, or too long for one, is left out with a
+// warning. The questions run at the same time, but the result is in the
+// order of the directory listing.
 std::vector<CompilerProbe> probeCompilerDirectory(const std::string& namePattern,
                                                   const std::filesystem::path& directory);
 

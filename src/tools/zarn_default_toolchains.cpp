@@ -4,6 +4,8 @@
 
 #include "tools/zarn_compiler_search.h"
 #include "tools/zarn_gnu_toolchain.h"
+#include "tools/zarn_toolchain_directory.h"
+#include "types/zarn_log.h"
 #include "types/zarn_string.h"
 
 namespace fs = std::filesystem;
@@ -67,12 +69,23 @@ std::vector<std::shared_ptr<ContextTemplate>> createDefaultGnuTools(const std::v
     const ToolchainRequest anyToolchain = makeToolchainRequest(KeySet{});
     std::vector<std::shared_ptr<ContextTemplate>> definitions;
     std::set<std::string> keys;
+    std::set<std::string> refusedDirectories;
     for (const auto& root : roots) {
         for (const auto& record : findCompilers(anyToolchain, root)) {
             // A directory without gcc, ar or ld would make a tool that fails every
             // build, and could replace a complete toolchain of the same name.
             if (!missingRequiredGnuTool(record).empty())
                 continue;
+            // Every build would refuse it, and it could replace a usable
+            // toolchain of the same name.
+            if (!searchPathCanHold(record.binDir)) {
+                if (refusedDirectories.insert(record.binDir.native()).second)
+                    logMessage(LogLevel::Warning,
+                               "Toolchain directory '{}' holds ':', so PATH cannot hold it; its compilers are not "
+                               "registered.\n",
+                               record.binDir.string());
+                continue;
+            }
             const std::string key = canonicalPathText(record.binDir) + "|" + record.prefix + "|" + record.version;
             if (keys.insert(key).second)
                 definitions.push_back(definitionOf(record));

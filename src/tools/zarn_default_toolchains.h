@@ -18,13 +18,14 @@ const std::vector<std::filesystem::path>& defaultToolchainRoots();
 // replaced by "_"; "unknown" for an empty text.
 std::string sanitizeToolName(const std::string& text);
 
-// One definition per distinct complete toolchain below the roots (a bin
-// directory reached from two roots counts once; one that lacks gcc, ar or ld
-// is left out), in the order found: toolchain_name
+// One definition per distinct complete toolchain below the roots, in the
+// order found: a bin directory reached from two roots counts once, one that
+// lacks gcc, ar or ld is left out, and one that PATH cannot hold (":") is
+// left out with a warning. Each holds toolchain_name
 // ("default_gnu_<version>_<arch>"), tool_type, toolchain_version ("0" when
 // unknown), prefix, arch, os, abi and toolchain_path (the compiler's
 // directory). Texts that a plain string would expand are raw strings.
-// Prints nothing, writes nothing.
+// Writes nothing.
 std::vector<std::shared_ptr<ContextTemplate>> createDefaultGnuTools(const std::vector<std::filesystem::path>& roots);
 
 }  // namespace Zarn

@@ -36,6 +36,18 @@ const Assignment* findAssignment(const Context& context, const std::string& name
     return found == context.variables.end() ? nullptr : &found->second;
 }
 
+// C_FILES or CPP_FILES that the target asks to compile (not an output it
+// hands on).
+bool hasOwnSources(const Context& target)
+{
+    for (const char* name : {"C_FILES", "CPP_FILES"}) {
+        const Assignment* sources = findAssignment(target, name);
+        if (sources && sources->flags != Assignment::OutputFlag)
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 const KeySet& gnuWantKeys()
@@ -191,6 +203,8 @@ std::shared_ptr<Builder> GNUMatcher::createBuilder(const TargetContext& target)
 {
     int32_t best = -1;
     bool bestDeclared = false;
+    // ar and ld would leave the target's own sources out of the product.
+    const bool compilesSources = hasOwnSources(target);
     std::shared_ptr<Builder> chosen;
     for (const auto& tool : tools) {
         const MatchResult result = tool->matchSubjects(target);
@@ -199,7 +213,7 @@ std::shared_ptr<Builder> GNUMatcher::createBuilder(const TargetContext& target)
         // A tool making the product the target declares outranks the
         // others, whose scores may come from inherited flags alone.
         const auto* gnuTool = dynamic_cast<const GNUTool*>(tool.get());
-        const bool declared = gnuTool && gnuTool->makesDeclaredProduct(target);
+        const bool declared = !compilesSources && gnuTool && gnuTool->makesDeclaredProduct(target);
         if (bestDeclared && !declared)
             continue;
         uint32_t score = 0;

@@ -41,9 +41,13 @@ public:
     // build it, or of the last tool.
     MatchResult match(const TargetContext& target) const override;
     // The tool whose schema scores highest for the target; the earlier tool
-    // on a tie. One of this matcher's own tools, shared.
+    // on a tie. A tool making the product the target declares (SO, SHARED,
+    // KO; a bare STATIC or an OUTPUT_NAME ending in ".a") outranks the rest,
+    // unless the target has sources of its own to compile. One of this
+    // matcher's own tools, shared.
     std::shared_ptr<Builder> createBuilder(const TargetContext& target) override;
     std::string targetArch() const override { return compiler.arch; }
+    std::string targetMachine() const override { return compiler.prefix; }
 
     CompilerRecord compiler;
     // gcc, then g++, ar, ld and objcopy when the toolchain has them.

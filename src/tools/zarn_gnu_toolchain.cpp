@@ -1,5 +1,6 @@
 #include "tools/zarn_gnu_toolchain.h"
 
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -27,7 +28,9 @@ fs::path findGnuToolExecutable(const fs::path& binDir, const std::string& prefix
         candidates.push_back(file);
     for (const std::string& file : candidates) {
         fs::path candidate = binDir / file;
-        if (fs::exists(fs::status(candidate)))
+        // A name the file system refuses (too long) is a name not there.
+        std::error_code error;
+        if (fs::exists(fs::status(candidate, error)))
             return candidate;
     }
     return {};
@@ -83,7 +86,8 @@ std::unique_ptr<Matcher> createGnuMatcher(Util::CiString name, KeySet wants, Key
 
     const CompilerRecord& compiler = matcher->compiler;
     const fs::path& binDir = compiler.binDir;
-    if (binDir.empty() || !fs::is_directory(fs::status(binDir)))
+    std::error_code statusError;
+    if (binDir.empty() || !fs::is_directory(fs::status(binDir, statusError)))
         throw ZarnException("GNU binary directory not found: '" + binDir.string() + "'.");
     // The compilers of the probed version; the probed file itself may be a
     // wrapper (c99-gcc) and is never taken.

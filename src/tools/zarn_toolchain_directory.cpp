@@ -15,9 +15,14 @@ fs::path absoluteToolchainPath(const std::string& text)
     return error ? fs::path(text) : absolute;
 }
 
+bool searchPathCanHold(const fs::path& directory)
+{
+    return directory.native().find(':') == std::string::npos;
+}
+
 void requireSearchPathDirectory(const Util::CiString& toolName, const fs::path& directory)
 {
-    if (directory.string().find(':') == std::string::npos)
+    if (searchPathCanHold(directory))
         return;
     throw ZarnException("Tool '" + std::string(toolName) + "': the toolchain directory '" +
                         directory.string() + "' holds ':', so PATH cannot hold it; the tool is not used.");

@@ -15,9 +15,12 @@ namespace Zarn {
 // kept as it is.
 std::filesystem::path absoluteToolchainPath(const std::string& text);
 
+// Whether the directory can be one entry of PATH: a ":" would split it in
+// two, and the part before it would be searched for the toolchain's programs.
+bool searchPathCanHold(const std::filesystem::path& directory);
+
 // Throws ZarnException naming the tool when the directory cannot be put in
-// PATH: there a ":" would split it in two, and the part before it would be
-// searched for the toolchain's programs.
+// PATH (see searchPathCanHold).
 void requireSearchPathDirectory(const Util::CiString& toolName, const std::filesystem::path& directory);
 
 }  // namespace Zarn

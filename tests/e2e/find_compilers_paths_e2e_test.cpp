@@ -3,8 +3,6 @@
 // machine's own /opt stays untouched.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -12,6 +10,7 @@
 #include <vector>
 
 #include "e2e/e2e_harness.h"
+#include "e2e/find_compilers_support.h"
 #include "tools/fake_toolchain.h"
 
 namespace {
@@ -19,33 +18,6 @@ namespace {
 using namespace E2e;
 namespace fs = std::filesystem;
 using FakeToolchain::shellQuote;
-
-// True when this process may run a program with a private view of /opt.
-bool canMountOpt()
-{
-    return std::system("unshare -m --propagation private /bin/sh -c 'mount --bind /tmp /opt' "
-                       ">/dev/null 2>&1") == 0;
-}
-
-// Runs zarn in the sandbox's work directory, with its HOME, in a mount
-// namespace of its own in which /opt shows the sandbox's directory "opt".
-RunResult runWithOpt(const Sandbox& box, const std::vector<std::string>& args)
-{
-    const fs::path outFile = box.root() / "opt-run.out";
-    const fs::path errFile = box.root() / "opt-run.err";
-    std::string command = "cd " + shellQuote(box.work().string()) + " && HOME=" + shellQuote(box.home().string()) +
-                          " unshare -m --propagation private /bin/sh -c 'mount --bind \"$0\" /opt && exec \"$@\"' " +
-                          shellQuote((box.root() / "opt").string()) + " " + shellQuote(ZARN_BINARY);
-    for (const auto& arg : args)
-        command += " " + shellQuote(arg);
-    command += " </dev/null >" + shellQuote(outFile.string()) + " 2>" + shellQuote(errFile.string());
-    const int wstatus = std::system(command.c_str());
-    RunResult result;
-    result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
-    result.out = box.read(outFile);
-    result.err = box.read(errFile);
-    return result;
-}
 
 // A complete fake toolchain below the sandbox's "opt": a gcc of the version
 // and machine that compiles with the real one, with ar and ld beside it.
@@ -57,15 +29,6 @@ void addToolchain(const Sandbox& box, const std::string& directory, const std::s
     bin.addBinutils("", false);
 }
 
-// The registry's definition of the named tool, up to its closing brace.
-std::string definitionIn(const std::string& registry, const std::string& name)
-{
-    const size_t at = registry.find("  " + name + " {\n");
-    if (at == std::string::npos)
-        return {};
-    return registry.substr(at, registry.find("  }\n", at) - at);
-}
-
 // A C program that exits with 7, built through the definition of that
 // toolchain version; the run's output.
 RunResult buildWith(const Sandbox& box, const std::string& version)
@@ -75,21 +38,6 @@ RunResult buildWith(const Sandbox& box, const std::string& version)
     box.write("main.c", "int main(void) { return 7; }\n");
     fs::remove_all(box.work() / "build");
     return runWithOpt(box, {"-v", "3"});
-}
-
-// What the machine's gcc gives as its default definition's name, or "".
-std::string machineDefaultName()
-{
-    const std::string version = FakeToolchain::realAnswer("/usr/bin/gcc", "-dumpfullversion");
-    const std::string machine = FakeToolchain::realAnswer("/usr/bin/gcc", "-dumpmachine");
-    if (version.empty() || machine.empty())
-        return {};
-    std::string name = "default_gnu_" + version + "_" + machine.substr(0, machine.find('-'));
-    for (char& c : name) {
-        if (c == '.')
-            c = '_';
-    }
-    return name;
 }
 
 class FindCompilersPathsE2e : public ::testing::Test {

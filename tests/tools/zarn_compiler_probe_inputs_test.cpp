@@ -74,6 +74,26 @@ TEST(CommandCaptureTest, RunsAScriptWithoutAnInterpreterLineThroughTheShell)
     EXPECT_EQ(runCommandCapture(closed, {}).exitStatus, -1);
 }
 
+// A program for another machine also fails with "Exec format error"; its
+// bytes are never read as commands, whatever they spell after a line break.
+TEST(CommandCaptureTest, NeverRunsAProgramForAnotherMachineThroughTheShell)
+{
+    TempDir dir;
+    const fs::path marker = dir / "ran";
+    const std::string commands = "\ntouch " + marker.string() + "; echo x86_64-linux-gnu\n";
+    const std::string header("\x7f" "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0", 16);
+    const CommandResult binary = runCommandCapture(plainScript(dir / "gcc", header + commands), {"-dumpmachine"});
+    EXPECT_EQ(binary.exitStatus, -1);
+    EXPECT_EQ(binary.output, "");
+    EXPECT_FALSE(fs::exists(marker));
+
+    // A NUL byte after the first line break leaves a text a text.
+    const CommandResult text =
+        runCommandCapture(plainScript(dir / "cc", "echo x86_64-linux-gnu\nexit 0\n" + std::string(1, '\0')), {});
+    EXPECT_EQ(text.exitStatus, 0);
+    EXPECT_EQ(text.output, "x86_64-linux-gnu");
+}
+
 TEST(PlainNameTest, AcceptsOnlyTextsThatAreOneDirectoryLevel)
 {
     const std::vector<std::pair<std::string, bool>> cases = {

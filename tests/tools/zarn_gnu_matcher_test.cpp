@@ -138,6 +138,17 @@ TEST(GnuMatcher, DeclaredProductChoosesTheTool)
     // (sources, no objects) leaves the choice to the tools that can.
     auto builder = gnu->createBuilder(*targetWith({set("C_FILES", str("a.c")), declared("SO")}));
     EXPECT_EQ(builder ? builder->getName() : "", "gcc");
+    // Sources of its own beside objects: ld would leave them out, so the
+    // scores decide.
+    for (const char* sources : {"C_FILES", "CPP_FILES"}) {
+        for (const Assignment& kind : {declared("SO"), declared("SHARED"), declared("KO")}) {
+            std::vector<Assignment> target = {set(sources, str("a.c")), set("C_FLAGS", str("-fPIC -shared")),
+                                              set("OBJS", str("b.o")), kind};
+            auto chosen = gnu->createBuilder(*targetWith(target));
+            EXPECT_EQ(chosen ? chosen->getName() : "", std::string(sources) == "C_FILES" ? "gcc" : "g++")
+                << sources << " " << kind.toString();
+        }
+    }
 }
 
 }  // namespace

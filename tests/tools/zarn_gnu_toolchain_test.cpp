@@ -65,6 +65,8 @@ TEST(GnuToolchain, ProgramLookupOrder)
         {{"gcc", "gcc-12", "x86_64-linux-gnu-gcc"}, "x86_64-linux-gnu", "-12", "gcc-12"},
         {{"gcc-12", "x86_64-linux-gnu-gcc-12"}, "x86_64-linux-gnu", "-12", "x86_64-linux-gnu-gcc-12"},
         {{"gcc-11"}, "x86_64-linux-gnu", "-12", ""},
+        // A prefixed name longer than the file system allows is not there.
+        {{"gcc"}, std::string(300, 'x'), "", "gcc"},
     };
     for (const auto& c : cases) {
         TempDir bin;
