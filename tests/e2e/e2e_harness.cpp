@@ -5,6 +5,7 @@
 #include <spawn.h>
 #include <stdlib.h>
 #include <sys/resource.h>
+#include <sys/utsname.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -251,6 +252,39 @@ bool waitForFile(const fs::path& file, int timeoutMilliseconds)
         usleep(5000);
     }
     return fs::exists(file);
+}
+
+std::string runProgram(const fs::path& program)
+{
+    FILE* pipe = popen(("'" + program.string() + "'").c_str(), "r");
+    if (!pipe)
+        return "(cannot run)";
+    std::string output;
+    char buffer[256];
+    while (size_t n = fread(buffer, 1, sizeof buffer, pipe))
+        output.append(buffer, n);
+    pclose(pipe);
+    return output;
+}
+
+fs::path findFile(const fs::path& root, const std::string& name)
+{
+    std::error_code ignored;
+    for (fs::recursive_directory_iterator it(root, ignored), end; it != end; it.increment(ignored))
+        if (it->path().filename() == name && it->is_regular_file(ignored))
+            return it->path();
+    return {};
+}
+
+std::string machineArch()
+{
+    struct utsname machine {};
+    return uname(&machine) == 0 ? machine.machine : "";
+}
+
+std::string gnuToolDefinition(const std::string& name, const fs::path& directory)
+{
+    return "  " + name + " {\n    tool_type = \"gnu-gcc\"\n    toolchain_path = \"" + directory.string() + "\"\n  }\n";
 }
 
 std::vector<std::string> lines(const std::string& text)

@@ -97,6 +97,19 @@ private:
 // Waits up to the timeout for the file to exist; true when it does.
 bool waitForFile(const std::filesystem::path& file, int timeoutMilliseconds);
 
+// What a program prints on standard output when run without arguments.
+std::string runProgram(const std::filesystem::path& program);
+
+// The regular file of that name below the directory, or an empty path.
+std::filesystem::path findFile(const std::filesystem::path& root, const std::string& name);
+
+// The processor of this machine, as the kernel names it ("x86_64").
+std::string machineArch();
+
+// A "gnu-gcc" tool definition of that name over the directory, for a
+// "tools" block.
+std::string gnuToolDefinition(const std::string& name, const std::filesystem::path& directory);
+
 // Splits a text into its lines (without the newlines).
 std::vector<std::string> lines(const std::string& text);
 

@@ -61,20 +61,6 @@ size_t count(const std::string& text, const std::string& part)
     return n;
 }
 
-// What the program prints.
-std::string runProgram(const fs::path& program)
-{
-    FILE* pipe = popen(("'" + program.string() + "'").c_str(), "r");
-    if (!pipe)
-        return "(cannot run)";
-    std::string output;
-    char buffer[256];
-    while (size_t n = fread(buffer, 1, sizeof buffer, pipe))
-        output.append(buffer, n);
-    pclose(pipe);
-    return output;
-}
-
 fs::path outputOf(const fs::path& root, const std::string& target)
 {
     // The toolchain's identity level is the machine's; there is only one.
@@ -99,7 +85,7 @@ TEST(GnuE2e, LibraryAndProgramRebuildOnlyWhatChanged)
     ASSERT_EQ(first.status, 0) << first.out;
     EXPECT_EQ(commandsOf(first.out), (std::vector<std::string>{"demo::core_objs", "demo::core", "demo::app"}));
     const fs::path app = outputOf(box.work(), "app") / "app";
-    EXPECT_EQ(runProgram(app), "42\n");
+    EXPECT_EQ(E2e::runProgram(app), "42\n");
     EXPECT_TRUE(fs::exists(outputOf(box.work(), "core") / "libcore.a"));
 
     // Nothing changed: nothing runs, the program's link included.
@@ -112,7 +98,7 @@ TEST(GnuE2e, LibraryAndProgramRebuildOnlyWhatChanged)
     const auto third = box.run({});
     EXPECT_EQ(third.status, 0);
     EXPECT_EQ(commandsOf(third.out), (std::vector<std::string>{"demo::core_objs", "demo::core", "demo::app"}));
-    EXPECT_EQ(runProgram(app), "84\n");
+    EXPECT_EQ(E2e::runProgram(app), "84\n");
 }
 
 TEST(GnuE2e, ProjectRootWithBlankAndDollar)
@@ -122,7 +108,7 @@ TEST(GnuE2e, ProjectRootWithBlankAndDollar)
     writeLibraryProject(box, dir);
     const auto result = box.run({}, dir);
     ASSERT_EQ(result.status, 0) << result.out;
-    EXPECT_EQ(runProgram(outputOf(box.work() / dir, "app") / "app"), "42\n");
+    EXPECT_EQ(E2e::runProgram(outputOf(box.work() / dir, "app") / "app"), "42\n");
 }
 
 TEST(GnuE2e, SharedObjectAndBinaryImage)
@@ -156,7 +142,7 @@ pic: {
     box.write("src/twice.c", "int twice(int x) { return 2 * x; }\n");
     const auto result = box.run({});
     ASSERT_EQ(result.status, 0) << result.out;
-    EXPECT_EQ(runProgram(outputOf(box.work(), "app") / "app"), "42\n");
+    EXPECT_EQ(E2e::runProgram(outputOf(box.work(), "app") / "app"), "42\n");
     const std::string image = box.read(outputOf(box.work(), "image") / "app.bin");
     EXPECT_GT(image.size(), 0u);
     EXPECT_NE(image.rfind("\x7f" "ELF", 0), 0u) << "objcopy kept the ELF form";
@@ -199,7 +185,7 @@ parts: {
     EXPECT_EQ(count(result.out, "[demo::parts] \"/usr/bin/"), 3u) << result.out;
     EXPECT_EQ(count(result.out, "[demo::app] \"/usr/bin/"), 1u) << result.out;
     EXPECT_NE(result.out.find("g++"), std::string::npos);
-    EXPECT_EQ(runProgram(outputOf(box.work(), "app") / "sum"), "21\n");
+    EXPECT_EQ(E2e::runProgram(outputOf(box.work(), "app") / "sum"), "21\n");
 }
 
 }  // namespace

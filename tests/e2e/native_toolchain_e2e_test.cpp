@@ -3,8 +3,6 @@
 // the system stay native.
 #include <gtest/gtest.h>
 
-#include <sys/utsname.h>
-
 #include <filesystem>
 #include <string>
 
@@ -16,20 +14,9 @@ namespace {
 using E2e::Sandbox;
 namespace fs = std::filesystem;
 
-std::string machineArch()
-{
-    struct utsname machine {};
-    return uname(&machine) == 0 ? machine.machine : "";
-}
-
-std::string gnuTool(const std::string& name, const fs::path& directory)
-{
-    return "  " + name + " {\n    tool_type = \"gnu-gcc\"\n    toolchain_path = \"" + directory.string() + "\"\n  }\n";
-}
-
 TEST(NativeToolchainE2e, AToolchainForAnotherSystemBuildsOnlyTargetsThatAskForIt)
 {
-    const std::string arch = machineArch();
+    const std::string arch = E2e::machineArch();
     const std::string native = FakeToolchain::realAnswer("/usr/bin/gcc", "-dumpmachine");
     if (arch.empty() || native.rfind(arch + "-", 0) != 0)
         GTEST_SKIP() << "the machine's gcc does not name this processor";
@@ -48,7 +35,7 @@ TEST(NativeToolchainE2e, AToolchainForAnotherSystemBuildsOnlyTargetsThatAskForIt
         bin.add(gcc);
         bin.addBinutils(windows + "-");
         box.write(box.registryFile(),
-                  "tools {\n" + gnuTool(names.other, bin.path()) + gnuTool(names.own, "/usr/bin") + "}\n");
+                  "tools {\n" + E2e::gnuToolDefinition(names.other, bin.path()) + E2e::gnuToolDefinition(names.own, "/usr/bin") + "}\n");
         box.write("zarn.txt", "unit demo\napp: {\n  C_FILES = P\"(main.c)\"\n}\n"
                               "cpu: {\n  C_FILES = P\"(main.c)\"\n  ARCH = \"" + arch + "\"\n}\n"
                               "win: {\n  C_FILES = P\"(main.c)\"\n  TOOLCHAIN_TRIPLET = \"" + windows + "\"\n}\n");

@@ -3,8 +3,6 @@
 // and dependencies named like the outputs they hand on.
 #include <gtest/gtest.h>
 
-#include <sys/utsname.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -17,36 +15,6 @@ namespace {
 
 using E2e::Sandbox;
 namespace fs = std::filesystem;
-
-std::string machineArch()
-{
-    struct utsname machine {};
-    return uname(&machine) == 0 ? machine.machine : "";
-}
-
-// What the program prints.
-std::string runProgram(const fs::path& program)
-{
-    FILE* pipe = popen(("'" + program.string() + "'").c_str(), "r");
-    if (!pipe)
-        return "(cannot run)";
-    std::string output;
-    char buffer[256];
-    while (size_t n = fread(buffer, 1, sizeof buffer, pipe))
-        output.append(buffer, n);
-    pclose(pipe);
-    return output;
-}
-
-// The regular file of that name below the directory, or an empty path.
-fs::path findFile(const fs::path& root, const std::string& name)
-{
-    std::error_code ignored;
-    for (fs::recursive_directory_iterator it(root, ignored), end; it != end; it.increment(ignored))
-        if (it->path().filename() == name && it->is_regular_file(ignored))
-            return it->path();
-    return {};
-}
 
 // The program that `-v 3` says builds the target of unit demo.
 std::string chosenTool(const std::string& out, const std::string& target)
@@ -64,18 +32,13 @@ bool endsWith(const std::string& text, const std::string& end)
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
-std::string gnuTool(const std::string& name, const fs::path& directory)
-{
-    return "  " + name + " {\n    tool_type = \"gnu-gcc\"\n    toolchain_path = \"" + directory.string() + "\"\n  }\n";
-}
-
 const std::string answerProgram = "#include <stdio.h>\nint main(void) { printf(\"%d\\n\", 42); return 0; }\n";
 
 // A cross compiler registered beside the machine's own toolchain builds only
 // the targets that ask for its architecture, whichever name sorts first.
 TEST(ToolChoiceE2e, CrossToolchainBuildsOnlyTargetsThatAskForIt)
 {
-    const std::string native = machineArch();
+    const std::string native = E2e::machineArch();
     if (native.empty() || native.rfind("arm", 0) == 0)
         GTEST_SKIP() << "the fake cross toolchain is for arm";
     const struct { std::string cross; std::string own; } orders[] = {
@@ -91,7 +54,7 @@ TEST(ToolChoiceE2e, CrossToolchainBuildsOnlyTargetsThatAskForIt)
         arm.add(gcc);
         arm.addBinutils("arm-none-eabi-");
         box.write(box.registryFile(),
-                  "tools {\n" + gnuTool(names.cross, arm.path().parent_path()) + gnuTool(names.own, "/usr/bin") + "}\n");
+                  "tools {\n" + E2e::gnuToolDefinition(names.cross, arm.path().parent_path()) + E2e::gnuToolDefinition(names.own, "/usr/bin") + "}\n");
         box.write("zarn.txt", R"z(unit demo
 app: {
   C_FILES = P"(src/main.c)"
@@ -106,7 +69,7 @@ firmware: {
         const auto plain = box.run({"-v", "3", "app"});
         ASSERT_EQ(plain.status, 0) << plain.out;
         EXPECT_NE(plain.out.find("Best registered tool: " + names.own + ", score: "), std::string::npos) << plain.out;
-        EXPECT_EQ(runProgram(findFile(box.work() / "out", "app")), "42\n");
+        EXPECT_EQ(E2e::runProgram(E2e::findFile(box.work() / "out", "app")), "42\n");
         EXPECT_FALSE(fs::exists(arm / "arm-none-eabi-gcc.log")) << "the cross compiler ran for a plain target";
 
         const auto firmware = box.run({"-v", "3", "firmware"});
@@ -127,7 +90,7 @@ TEST(ToolChoiceE2e, LoneCrossToolchainBuildsPlainTargets)
     gcc.realProgram.clear();
     arm.add(gcc);
     arm.addBinutils("arm-none-eabi-");
-    box.write(box.registryFile(), "tools {\n" + gnuTool("default_gnu_10_3_1_arm", arm.path().parent_path()) + "}\n");
+    box.write(box.registryFile(), "tools {\n" + E2e::gnuToolDefinition("default_gnu_10_3_1_arm", arm.path().parent_path()) + "}\n");
     box.write("zarn.txt", "unit demo\napp: {\n  C_FILES = P\"(src/main.c)\"\n}\n");
     box.write("src/main.c", answerProgram);
     const auto result = box.run({"-v", "3"});
@@ -142,7 +105,7 @@ TEST(ToolChoiceE2e, LoneCrossToolchainBuildsPlainTargets)
 TEST(ToolChoiceE2e, DeclaredProductWinsOverInheritedFlags)
 {
     Sandbox box;
-    box.write(box.registryFile(), "tools {\n" + gnuTool("gnu", "/usr/bin") + "}\n");
+    box.write(box.registryFile(), "tools {\n" + E2e::gnuToolDefinition("gnu", "/usr/bin") + "}\n");
     box.write(".zarn_project.txt", R"z(name demo
 units {
   demo { "zarn.txt" }
@@ -202,7 +165,7 @@ pic: {
     for (const char* target : {"core", "bare"})
         EXPECT_TRUE(endsWith(chosenTool(result.out, target), "ar")) << target << "\n" << result.out;
     for (const char* library : {"libgreet.so", "libshared.so"}) {
-        const fs::path file = findFile(box.work() / "out", library);
+        const fs::path file = E2e::findFile(box.work() / "out", library);
         ASSERT_FALSE(file.empty()) << library;
         const std::string elf = box.read(file);
         ASSERT_GT(elf.size(), 16u);
@@ -210,11 +173,11 @@ pic: {
         EXPECT_EQ(elf[16], 3) << library << " is not a shared object";
     }
     for (const char* library : {"libcore.a", "libbare"}) {
-        const fs::path file = findFile(box.work() / "out", library);
+        const fs::path file = E2e::findFile(box.work() / "out", library);
         ASSERT_FALSE(file.empty()) << library;
         EXPECT_EQ(box.read(file).rfind("!<arch>\n", 0), 0u) << library << " is not an archive";
     }
-    EXPECT_EQ(runProgram(findFile(box.work() / "out", "app")), "42\n");
+    EXPECT_EQ(E2e::runProgram(E2e::findFile(box.work() / "out", "app")), "42\n");
 }
 
 // Targets named like what they hand on: "objs" hands on `objs` and "lib"
@@ -222,7 +185,7 @@ pic: {
 TEST(ToolChoiceE2e, DependencyNamedLikeItsOutputBuilds)
 {
     Sandbox box;
-    box.write(box.registryFile(), "tools {\n" + gnuTool("gnu", "/usr/bin") + "}\n");
+    box.write(box.registryFile(), "tools {\n" + E2e::gnuToolDefinition("gnu", "/usr/bin") + "}\n");
     box.write("zarn.txt", R"z(unit demo
 app: +lib {
   C_FILES = P"(src/main.c)"
@@ -241,8 +204,8 @@ objs: {
                             "int main(void) { printf(\"%d\\n\", twice(21)); return 0; }\n");
     const auto result = box.run({});
     ASSERT_EQ(result.status, 0) << result.out;
-    EXPECT_EQ(runProgram(findFile(box.work() / "out", "app")), "42\n");
-    EXPECT_EQ(box.read(findFile(box.work() / "out", "libx.a")).rfind("!<arch>\n", 0), 0u);
+    EXPECT_EQ(E2e::runProgram(E2e::findFile(box.work() / "out", "app")), "42\n");
+    EXPECT_EQ(box.read(E2e::findFile(box.work() / "out", "libx.a")).rfind("!<arch>\n", 0), 0u);
 
     const auto again = box.run({});
     EXPECT_EQ(again.status, 0) << again.out;
