@@ -36,8 +36,7 @@ int signalPipe[2] = {-1, -1};
 // it while the main thread runs the static destructors.
 struct StopState {
     std::mutex mutex;
-    int signal = 0;        // the stop's signal; 0 before the stop
-    int startsHeld = 0;    // recipe shells being started or waited for
+    int startsHeld = 0;  // recipe shells being started or waited for
 };
 
 StopState& stopState()
@@ -46,7 +45,11 @@ StopState& stopState()
     return *state;
 }
 
+// The first stopping signal, set by the handler itself: a thread that sees
+// a recipe end by a signal sent to the whole group sees this too, while the
+// watching thread may not have read the pipe yet.
 std::atomic<int> stopSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "set from a signal handler");
 
 // A signal as the pipe passes it on.
 struct SignalNote {
@@ -57,6 +60,8 @@ struct SignalNote {
 extern "C" void writeSignalNote(int signal, siginfo_t* info, void*)
 {
     const int savedErrno = errno;
+    int none = 0;
+    stopSignal.compare_exchange_strong(none, signal);
     const unsigned char note[2] = {static_cast<unsigned char>(signal),
                                    static_cast<unsigned char>(info != nullptr && info->si_code == SI_KERNEL)};
     // Non-blocking and shorter than PIPE_BUF: whole or, when the pipe is
@@ -145,13 +150,9 @@ bool startsHeld()
 // Stops every process below zarn and ends the run.
 [[noreturn]] void stopRun(const SignalNote& note)
 {
-    const int signal = note.signal;
-    {
-        StopState& state = stopState();
-        std::lock_guard<std::mutex> lock(state.mutex);
-        state.signal = signal;
-        stopSignal.store(signal);
-    }
+    // Two signals at once on two threads may reach the pipe in the other
+    // order; the first one the handlers saw is the stop's.
+    const int signal = stopSignal.load() != 0 ? stopSignal.load() : note.signal;
     // From now on a process below zarn whose parent ends (a shell killed
     // before the children that ignore the signal) comes to zarn instead of
     // the system's reaper, and so stays within reach of the stop.
@@ -244,7 +245,7 @@ RecipeStartHold::RecipeStartHold()
 {
     StopState& state = stopState();
     std::lock_guard<std::mutex> lock(state.mutex);
-    if (state.signal != 0)
+    if (stopSignal.load() != 0)
         return;
     ++state.startsHeld;
     held = true;
