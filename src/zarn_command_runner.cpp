@@ -222,7 +222,7 @@ CommandResult runCommand(const std::string& command, const std::filesystem::path
 {
     // Declared first, so that it ends last: the stop waits for the script
     // file to be gone too.
-    RecipeStartHold hold;
+    StopHold hold;
     if (!hold.admitted())
         return CommandResult{-1, {}};
     ChildEnvironment environment(composeSearchPath(pathPrefixes, std::getenv("PATH")));

@@ -36,7 +36,7 @@ int signalPipe[2] = {-1, -1};
 // it while the main thread runs the static destructors.
 struct StopState {
     std::mutex mutex;
-    int startsHeld = 0;  // recipe shells being started or waited for
+    int holds = 0;  // StopHolds admitted and not yet ended
 };
 
 StopState& stopState()
@@ -140,11 +140,11 @@ void killAll(const std::vector<pid_t>& processes, int signal)
         ::kill(process, signal);
 }
 
-bool startsHeld()
+bool holdsLeft()
 {
     StopState& state = stopState();
     std::lock_guard<std::mutex> lock(state.mutex);
-    return state.startsHeld != 0;
+    return state.holds != 0;
 }
 
 // Stops every process below zarn and ends the run.
@@ -178,7 +178,7 @@ bool startsHeld()
                 if (told.insert(process).second)
                     ::kill(process, signal);
         }
-        if (live.empty() && !startsHeld())
+        if (live.empty() && !holdsLeft())
             endBySignal(signal);
         const SignalNote again = nextSignal(pollMilliseconds);
         const bool repeat = again.signal == signal && std::chrono::steady_clock::now() - start < repeatWindow;
@@ -241,23 +241,23 @@ void awaitInterruptEnd()
         ::pause();
 }
 
-RecipeStartHold::RecipeStartHold()
+StopHold::StopHold()
 {
     StopState& state = stopState();
     std::lock_guard<std::mutex> lock(state.mutex);
     if (stopSignal.load() != 0)
         return;
-    ++state.startsHeld;
+    ++state.holds;
     held = true;
 }
 
-RecipeStartHold::~RecipeStartHold()
+StopHold::~StopHold()
 {
     if (!held)
         return;
     StopState& state = stopState();
     std::lock_guard<std::mutex> lock(state.mutex);
-    --state.startsHeld;
+    --state.holds;
 }
 
 }  // namespace Zarn

@@ -28,15 +28,16 @@ int interruptSignal();
 // that handles the signal ends the process. Returns at once otherwise.
 void awaitInterruptEnd();
 
-// Held by a job thread while it starts and waits for a recipe's shell; the
-// stop waits for every such hold to end. Refused (admitted() false) once a
-// stop is under way: no recipe starts after the signal.
-class RecipeStartHold {
+// Held while work runs that a stop must not cut short: a recipe's shell
+// being started and waited for, a state file being written. The stop waits
+// for every such hold to end. Refused (admitted() false) once a stop is
+// under way: no recipe starts and no state file is written after the signal.
+class StopHold {
 public:
-    RecipeStartHold();
-    ~RecipeStartHold();
-    RecipeStartHold(const RecipeStartHold&) = delete;
-    RecipeStartHold& operator=(const RecipeStartHold&) = delete;
+    StopHold();
+    ~StopHold();
+    StopHold(const StopHold&) = delete;
+    StopHold& operator=(const StopHold&) = delete;
 
     bool admitted() const { return held; }
 

@@ -1,6 +1,7 @@
 // The stop on a signal, seen from inside the process, in a child of the test
 // so that the handlers and the process's end stay there.
 #include "zarn_interrupts.h"
+#include "zarn_state_file.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +10,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <string>
+
+#include "test_support.h"
 
 namespace {
 
@@ -53,7 +57,7 @@ TEST(Interrupts, TheStopIsSeenAsSoonAsTheSignalArrived)
         ::raise(SIGTERM);  // handled on this thread before raise returns
         if (Zarn::interruptSignal() != SIGTERM)
             return 3;
-        Zarn::RecipeStartHold hold;
+        Zarn::StopHold hold;
         if (hold.admitted())
             return 4;
         Zarn::awaitInterruptEnd();
@@ -64,6 +68,21 @@ TEST(Interrupts, TheStopIsSeenAsSoonAsTheSignalArrived)
     EXPECT_EQ(end.err, "Build interrupted by SIGTERM.\n");
 }
 
+// A stopped run writes no state file, not even a temporary one.
+TEST(Interrupts, NoStateFileIsWrittenOnceAStopIsUnderWay)
+{
+    TestSupport::TempDir dir;
+    const std::filesystem::path file = dir / "state";
+    const ChildEnd end = runInChild([&] {
+        Zarn::watchInterrupts();
+        ::raise(SIGINT);
+        return Zarn::writeStateFile(file, "text").ok() ? 3 : 4;
+    });
+    ASSERT_TRUE(WIFSIGNALED(end.waitStatus)) << "exit status " << WEXITSTATUS(end.waitStatus);
+    EXPECT_EQ(WTERMSIG(end.waitStatus), SIGINT);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
 // A signal ignored when the process started stays ignored.
 TEST(Interrupts, ASignalIgnoredAtStartStaysIgnored)
 {
@@ -71,7 +90,7 @@ TEST(Interrupts, ASignalIgnoredAtStartStaysIgnored)
         ::signal(SIGHUP, SIG_IGN);
         Zarn::watchInterrupts();
         ::raise(SIGHUP);
-        Zarn::RecipeStartHold hold;
+        Zarn::StopHold hold;
         return Zarn::interruptSignal() == 0 && hold.admitted() ? 0 : 3;
     });
     ASSERT_TRUE(WIFEXITED(end.waitStatus));
