@@ -214,11 +214,17 @@ void watchInterrupts()
         return;  // the signals keep their usual effect
     ::fcntl(signalPipe[1], F_SETFL, O_NONBLOCK);
     stopState();
+    // The watching thread starts with the signals blocked and keeps them so.
+    sigset_t saved;
+    pthread_sigmask(SIG_SETMASK, nullptr, &saved);
+    blockStopSignals(true);
     try {
         std::thread(watchSignals).detach();
     } catch (const std::system_error&) {
+        pthread_sigmask(SIG_SETMASK, &saved, nullptr);
         return;
     }
+    pthread_sigmask(SIG_SETMASK, &saved, nullptr);
     for (const int signal : stopSignals) {
         struct sigaction current {};
         if (sigaction(signal, nullptr, &current) != 0 || current.sa_handler == SIG_IGN)
@@ -229,6 +235,15 @@ void watchInterrupts()
         handler.sa_flags = SA_RESTART | SA_SIGINFO;
         sigaction(signal, &handler, nullptr);
     }
+}
+
+void blockStopSignals(bool blocked)
+{
+    sigset_t signals;
+    sigemptyset(&signals);
+    for (const int signal : stopSignals)
+        sigaddset(&signals, signal);
+    pthread_sigmask(blocked ? SIG_BLOCK : SIG_UNBLOCK, &signals, nullptr);
 }
 
 int interruptSignal() { return stopSignal.load(); }

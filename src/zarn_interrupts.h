@@ -21,6 +21,14 @@ constexpr std::chrono::milliseconds interruptGrace{2000};
 // started stays ignored (as under nohup), for zarn and its recipes.
 void watchInterrupts();
 
+// Blocks the stop signals on the calling thread (blocked false: unblocks
+// them). The program's entry blocks them on its own thread and unblocks them
+// on the thread that runs the application, which its threads inherit: a
+// signal sent to zarn's whole group then runs its handler on a thread that
+// the build waits for, so that the build sees the stop as soon as it sees a
+// recipe ended by that signal. The watching thread blocks them too.
+void blockStopSignals(bool blocked);
+
 // The signal that stops the run; 0 while none came.
 int interruptSignal();
 

@@ -1,6 +1,7 @@
 // The stop on a signal, seen from inside the process, in a child of the test
 // so that the handlers and the process's end stay there.
 #include "zarn_interrupts.h"
+#include "zarn_large_stack.h"
 #include "zarn_state_file.h"
 
 #include <gtest/gtest.h>
@@ -66,6 +67,28 @@ TEST(Interrupts, TheStopIsSeenAsSoonAsTheSignalArrived)
     ASSERT_TRUE(WIFSIGNALED(end.waitStatus)) << "exit status " << WEXITSTATUS(end.waitStatus);
     EXPECT_EQ(WTERMSIG(end.waitStatus), SIGTERM);
     EXPECT_EQ(end.err, "Build interrupted by SIGTERM.\n");
+}
+
+// The same for a signal sent to the whole process (as to zarn's group)
+// while the program's entry waits for the thread that runs the application:
+// that thread, or one it waits for, runs the handler.
+TEST(Interrupts, ASignalToTheProcessIsHandledOnTheThreadsOfTheRun)
+{
+    const ChildEnd end = runInChild([] {
+        Zarn::watchInterrupts();
+        Zarn::blockStopSignals(true);
+        return Zarn::runWithStack(1 << 20, [] {
+            Zarn::blockStopSignals(false);
+            ::kill(::getpid(), SIGHUP);
+            if (Zarn::interruptSignal() != SIGHUP)
+                return 3;
+            Zarn::awaitInterruptEnd();
+            return 4;
+        });
+    });
+    ASSERT_TRUE(WIFSIGNALED(end.waitStatus)) << "exit status " << WEXITSTATUS(end.waitStatus);
+    EXPECT_EQ(WTERMSIG(end.waitStatus), SIGHUP);
+    EXPECT_EQ(end.err, "Build interrupted by SIGHUP.\n");
 }
 
 // A stopped run writes no state file, not even a temporary one.
