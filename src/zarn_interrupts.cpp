@@ -161,7 +161,10 @@ bool holdsLeft()
     const auto start = std::chrono::steady_clock::now();
     const auto deadline = start + interruptGrace;
     std::set<pid_t> told;  // each process gets the signal once: a second one may cut its clean-up short
-    if (note.fromTerminal) {
+    // A hang-up of the terminal that zarn leads the session of reaches zarn
+    // alone; any other signal from the terminal reaches its whole group.
+    const bool groupSignalled = note.fromTerminal && !(note.signal == SIGHUP && ::getsid(0) == self);
+    if (groupSignalled) {
         // The terminal signalled zarn's group, and with it the processes
         // below zarn that are still in that group.
         const pid_t group = ::getpgrp();
