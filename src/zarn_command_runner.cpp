@@ -220,10 +220,7 @@ int waitForChild(pid_t child)
 CommandResult runCommand(const std::string& command, const std::filesystem::path& workingDirectory,
                          const std::vector<std::filesystem::path>& pathPrefixes)
 {
-    // Declared first, so that it ends last: the stop waits for the script
-    // file to be gone too.
-    StopHold hold;
-    if (!hold.admitted())
+    if (interruptSignal() != 0)
         return CommandResult{-1, {}};
     ChildEnvironment environment(composeSearchPath(pathPrefixes, std::getenv("PATH")));
 
@@ -237,7 +234,14 @@ CommandResult runCommand(const std::string& command, const std::filesystem::path
             return CommandResult{rc, describeStartFailure(rc, workingDirectory)};
     }
 
+    // Outside the hold: the stop must not wait for a reader of the log that
+    // has stopped reading.
     flushStdoutInOrder();
+    // Declared before the script file, so that it ends after it: the stop
+    // waits for the file to be gone too.
+    StopHold hold;
+    if (!hold.admitted())
+        return CommandResult{-1, {}};
     pid_t child = 0;
     std::optional<ScriptFile> script;
     // A failed chdir or exec in the child is reported here as its errno.

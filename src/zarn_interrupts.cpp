@@ -98,10 +98,16 @@ const char* signalName(int signal)
     }
 }
 
+// Writes the text unless the file stays unwritable for a moment: a pipe that
+// its reader has stopped reading must not keep zarn from ending.
 void writeAll(int fd, const std::string& text)
 {
+    constexpr int patienceMilliseconds = 200;
     std::size_t done = 0;
     while (done < text.size()) {
+        pollfd writable{fd, POLLOUT, 0};
+        if (::poll(&writable, 1, patienceMilliseconds) <= 0 || (writable.revents & POLLOUT) == 0)
+            return;
         const ssize_t written = ::write(fd, text.data() + done, text.size() - done);
         if (written < 0 && errno == EINTR)
             continue;

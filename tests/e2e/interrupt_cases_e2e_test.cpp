@@ -1,8 +1,11 @@
 // zarn stopped by a signal at moments other than the middle of a recipe.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <pty.h>
 #include <signal.h>
+#include <spawn.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -75,6 +78,54 @@ TEST(InterruptCasesE2e, ATerminalHangUpReachesTheRecipesOfTheSessionLeader)
     EXPECT_EQ(WTERMSIG(status), SIGHUP);
     EXPECT_TRUE(std::filesystem::exists(box.work() / "got-hup"));
     EXPECT_LT(took, 1500);  // not only at the end of the grace
+}
+
+// zarn whose output goes to a pipe that its reader has stopped reading (a
+// pager the user does not scroll) still ends when told to stop.
+TEST(InterruptCasesE2e, AStopEndsZarnWhoseOutputNobodyReads)
+{
+    Sandbox box;
+    std::string unit = "unit demo\nall: t0 t1 t2 t3 t4 t5 t6 t7 t8 t9 {\n  cmdline = \"true\"\n}\n";
+    for (int i = 0; i < 10; ++i)
+        unit += "t" + std::to_string(i) + ": {\n  cmdline = \"echo " + std::string(20000, 'x') + "\"\n}\n";
+    box.write("zarn.txt", unit);
+    int output[2];
+    ASSERT_EQ(::pipe2(output, O_CLOEXEC), 0);
+    const std::string home = "HOME=" + box.home().string();
+    char* const envp[] = {const_cast<char*>(home.c_str()), const_cast<char*>("PATH=/usr/bin:/bin"), nullptr};
+    char* const argv[] = {const_cast<char*>(ZARN_BINARY), const_cast<char*>("-j"), const_cast<char*>("4"), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, output[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, output[1], 2);
+    posix_spawn_file_actions_addchdir_np(&actions, box.work().c_str());
+    pid_t zarn = 0;
+    const int spawned = ::posix_spawn(&zarn, ZARN_BINARY, &actions, nullptr, argv, envp);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(output[1]);
+    ASSERT_EQ(spawned, 0);
+
+    // Until the pipe is full, to a page or two (its pages need not fill up).
+    const int full = ::fcntl(output[0], F_GETPIPE_SZ) - 8192;
+    int queued = 0;
+    for (int waited = 0; waited < 20000 && queued < full; waited += 10) {
+        ::usleep(10000);
+        ::ioctl(output[0], FIONREAD, &queued);
+    }
+    EXPECT_GE(queued, full);
+    ::kill(zarn, SIGTERM);
+    int status = 0;
+    bool ended = false;
+    for (int waited = 0; waited < 5000 && !ended; waited += 10) {
+        ended = ::waitpid(zarn, &status, WNOHANG) == zarn;
+        if (!ended)
+            ::usleep(10000);
+    }
+    ::close(output[0]);  // a run still blocked ends by SIGPIPE
+    if (!ended)
+        ::waitpid(zarn, &status, 0);
+    EXPECT_TRUE(ended);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
 }
 
 }  // namespace
