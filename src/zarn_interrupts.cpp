@@ -49,6 +49,17 @@ StopState& stopState()
 // a recipe end by a signal sent to the whole group sees this too, while the
 // watching thread may not have read the pipe yet.
 std::atomic<int> stopSignal{0};
+
+// The signal mask of the thread that called watchInterrupts, as it was.
+sigset_t& startingMask()
+{
+    static sigset_t mask = [] {
+        sigset_t none;
+        sigemptyset(&none);
+        return none;
+    }();
+    return mask;
+}
 static_assert(std::atomic<int>::is_always_lock_free, "set from a signal handler");
 
 // A signal as the pipe passes it on.
@@ -226,6 +237,7 @@ void watchInterrupts()
     // The watching thread starts with the signals blocked and keeps them so.
     sigset_t saved;
     pthread_sigmask(SIG_SETMASK, nullptr, &saved);
+    startingMask() = saved;
     blockStopSignals(true);
     try {
         std::thread(watchSignals).detach();
@@ -252,7 +264,16 @@ void blockStopSignals(bool blocked)
     sigemptyset(&signals);
     for (const int signal : stopSignals)
         sigaddset(&signals, signal);
-    pthread_sigmask(blocked ? SIG_BLOCK : SIG_UNBLOCK, &signals, nullptr);
+    if (blocked) {
+        pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+        return;
+    }
+    sigset_t restored;
+    pthread_sigmask(SIG_SETMASK, nullptr, &restored);
+    for (const int signal : stopSignals)
+        if (!sigismember(&startingMask(), signal))
+            sigdelset(&restored, signal);
+    pthread_sigmask(SIG_SETMASK, &restored, nullptr);
 }
 
 int interruptSignal() { return stopSignal.load(); }

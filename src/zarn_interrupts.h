@@ -21,8 +21,10 @@ constexpr std::chrono::milliseconds interruptGrace{2000};
 // started stays ignored (as under nohup), for zarn and its recipes.
 void watchInterrupts();
 
-// Blocks the stop signals on the calling thread (blocked false: unblocks
-// them). The program's entry blocks them on its own thread and unblocks them
+// Blocks the stop signals on the calling thread (blocked false: gives them
+// back the state they had when watchInterrupts was called, so that one
+// blocked from the start stays blocked, for zarn and its recipes). The
+// program's entry blocks them on its own thread and unblocks them
 // on the thread that runs the application, which its threads inherit: a
 // signal sent to zarn's whole group then runs its handler on a thread that
 // the build waits for, so that the build sees the stop as soon as it sees a

@@ -23,6 +23,37 @@ using E2e::Sandbox;
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
+// Starts zarn in the sandbox's work directory with its standard output and
+// error on outFd and, when given, that signal mask; its pid, or -1.
+pid_t spawnZarn(const Sandbox& box, const std::vector<std::string>& args, int outFd, const sigset_t* mask)
+{
+    const std::string home = "HOME=" + box.home().string();
+    char* const envp[] = {const_cast<char*>(home.c_str()), const_cast<char*>("PATH=/usr/bin:/bin"), nullptr};
+    std::vector<std::string> texts{ZARN_BINARY};
+    texts.insert(texts.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& text : texts)
+        argv.push_back(text.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, outFd, 1);
+    posix_spawn_file_actions_adddup2(&actions, outFd, 2);
+    posix_spawn_file_actions_addchdir_np(&actions, box.work().c_str());
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    if (mask != nullptr) {
+        posix_spawnattr_setsigmask(&attributes, mask);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+    }
+    pid_t zarn = -1;
+    if (::posix_spawn(&zarn, ZARN_BINARY, &actions, &attributes, argv.data(), envp) != 0)
+        zarn = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    return zarn;
+}
+
 // A stop while a compiler is being probed: the probe that the stop cut short
 // is not reported as a toolchain that cannot be found.
 TEST(InterruptCasesE2e, AStopDuringAProbeBlamesNoToolchain)
@@ -91,19 +122,9 @@ TEST(InterruptCasesE2e, AStopEndsZarnWhoseOutputNobodyReads)
     box.write("zarn.txt", unit);
     int output[2];
     ASSERT_EQ(::pipe2(output, O_CLOEXEC), 0);
-    const std::string home = "HOME=" + box.home().string();
-    char* const envp[] = {const_cast<char*>(home.c_str()), const_cast<char*>("PATH=/usr/bin:/bin"), nullptr};
-    char* const argv[] = {const_cast<char*>(ZARN_BINARY), const_cast<char*>("-j"), const_cast<char*>("4"), nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, output[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, output[1], 2);
-    posix_spawn_file_actions_addchdir_np(&actions, box.work().c_str());
-    pid_t zarn = 0;
-    const int spawned = ::posix_spawn(&zarn, ZARN_BINARY, &actions, nullptr, argv, envp);
-    posix_spawn_file_actions_destroy(&actions);
+    const pid_t zarn = spawnZarn(box, {"-j", "4"}, output[1], nullptr);
     ::close(output[1]);
-    ASSERT_EQ(spawned, 0);
+    ASSERT_GT(zarn, 0);
 
     // Until the pipe is full, to a page or two (its pages need not fill up).
     const int full = ::fcntl(output[0], F_GETPIPE_SZ) - 8192;
@@ -126,6 +147,27 @@ TEST(InterruptCasesE2e, AStopEndsZarnWhoseOutputNobodyReads)
         ::waitpid(zarn, &status, 0);
     EXPECT_TRUE(ended);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+}
+
+// A stop signal that was blocked when zarn started stays blocked for zarn,
+// as it was before zarn handled the signals at all.
+TEST(InterruptCasesE2e, ASignalBlockedAtStartStaysBlocked)
+{
+    Sandbox box;
+    box.write("zarn.txt", "unit demo\nt: {\n  cmdline = \"touch started; sleep 0.5; echo done > out.txt\"\n}\n");
+    sigset_t blocked;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGTERM);
+    const int devNull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    const pid_t zarn = spawnZarn(box, {}, devNull, &blocked);
+    ::close(devNull);
+    ASSERT_GT(zarn, 0);
+    EXPECT_TRUE(E2e::waitForFile(box.work() / "started", 20000));
+    ::kill(zarn, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(::waitpid(zarn, &status, 0), zarn);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_TRUE(std::filesystem::exists(box.work() / "out.txt"));
 }
 
 }  // namespace
