@@ -49,6 +49,7 @@ StopState& stopState()
 // a recipe end by a signal sent to the whole group sees this too, while the
 // watching thread may not have read the pipe yet.
 std::atomic<int> stopSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "set from a signal handler");
 
 // The signal mask of the thread that called watchInterrupts, as it was.
 sigset_t& startingMask()
@@ -60,7 +61,6 @@ sigset_t& startingMask()
     }();
     return mask;
 }
-static_assert(std::atomic<int>::is_always_lock_free, "set from a signal handler");
 
 // A signal as the pipe passes it on.
 struct SignalNote {
@@ -230,14 +230,13 @@ void watchSignals()
 
 void watchInterrupts()
 {
+    pthread_sigmask(SIG_SETMASK, nullptr, &startingMask());
     if (::pipe2(signalPipe, O_CLOEXEC) != 0)
         return;  // the signals keep their usual effect
     ::fcntl(signalPipe[1], F_SETFL, O_NONBLOCK);
     stopState();
     // The watching thread starts with the signals blocked and keeps them so.
-    sigset_t saved;
-    pthread_sigmask(SIG_SETMASK, nullptr, &saved);
-    startingMask() = saved;
+    const sigset_t saved = startingMask();
     blockStopSignals(true);
     try {
         std::thread(watchSignals).detach();
