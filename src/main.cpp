@@ -45,7 +45,11 @@ int main(int argc, char* argv[])
     std::set_terminate(terminateHandler);
     // Before any other thread starts.
     Zarn::watchInterrupts();
+    Zarn::blockStopSignals(true);
     // Deep input recurses deeply; the application and all it holds live and
     // die on the large stack.
-    return Zarn::runWithStack(Zarn::programStackSize, [&] { return runApplication(argc, argv); });
+    return Zarn::runWithStack(Zarn::programStackSize, [&] {
+        Zarn::blockStopSignals(false);
+        return runApplication(argc, argv);
+    });
 }

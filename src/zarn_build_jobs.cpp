@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <future>
+#include <system_error>
 
 #include "types/zarn_exceptions.h"
 #include "types/zarn_log.h"
@@ -73,9 +74,16 @@ void runBuildJobs(Builder& builder, const std::vector<std::shared_ptr<Context>>&
 
     std::vector<std::future<CommandResult>> tasks;
     tasks.reserve(jobs.size());
-    for (const BuildJob& job : jobs)
-        tasks.push_back(std::async(std::launch::async,
-                                   [recipes = job.recipes]() { return runJobRecipes(recipes); }));
+    for (const BuildJob& job : jobs) {
+        auto run = [recipes = job.recipes]() { return runJobRecipes(recipes); };
+        try {
+            tasks.push_back(std::async(std::launch::async, run));
+        } catch (const std::system_error&) {
+            // No thread to be had (a process or memory limit): the job runs
+            // on this thread when its result is collected.
+            tasks.push_back(std::async(std::launch::deferred, run));
+        }
+    }
 
     // A task's exception leaves here; the later tasks' futures still wait
     // for their jobs when they are destroyed.

@@ -33,7 +33,8 @@ std::vector<std::shared_ptr<Context>> toJobContextList(
     const std::vector<std::shared_ptr<TargetContext>>& contexts);
 
 // Runs the jobs of one target: prepare, the recipes of every job, all jobs
-// at once on their own threads, waited for in order. A failed job prints
+// at once on their own threads (a job that gets no thread runs on the
+// calling thread), waited for in order. A failed job prints
 // why each recipe that could not be started was not, then "Build of <name>
 // failed. Exiting.." and throws ZarnException "Build failed."; when the
 // run is being stopped, the calling thread waits for its end instead; otherwise every job's output context is merged into outputs as

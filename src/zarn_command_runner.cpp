@@ -113,22 +113,51 @@ std::string describeStartFailure(int error, const std::filesystem::path& working
 }
 
 // A command in a temporary file of its own (mode 0600, a fresh name), for
-// the shell to read; removed again on destruction.
+// the shell to read; removed again on destruction. The file goes to TMPDIR
+// when that can take it, else to /tmp, as the compilers' own files do.
 class ScriptFile {
 public:
     explicit ScriptFile(const std::string& command)
     {
         const char* base = std::getenv("TMPDIR");
-        const std::string directory = base != nullptr && base[0] == '/' ? base : "/tmp";
+        std::vector<std::string> directories;
+        if (base != nullptr && base[0] == '/' && std::strcmp(base, "/tmp") != 0)
+            directories.emplace_back(base);
+        directories.emplace_back("/tmp");
+        for (const std::string& directory : directories) {
+            if (tryWrite(directory, command))
+                return;
+        }
+    }
+    ~ScriptFile() { removeFile(); }
+    ScriptFile(const ScriptFile&) = delete;
+    ScriptFile& operator=(const ScriptFile&) = delete;
+
+    std::string path;
+    std::string failure;  // empty when the file holds the command
+
+private:
+    void removeFile()
+    {
+        if (!path.empty())
+            ::unlink(path.c_str());
+        path.clear();
+    }
+
+    // The command into a new file in the directory; false, with the reason in
+    // failure, when it cannot be done there.
+    bool tryWrite(const std::string& directory, const std::string& command)
+    {
         std::string name = directory + "/zarn-recipe-XXXXXX";
         // Close-on-exec: the recipes that other threads start meanwhile must
         // not inherit it.
         const int fd = ::mkostemp(name.data(), O_CLOEXEC);
         if (fd < 0) {
             failure = "cannot create a temporary file in '" + directory + "': " + errorText(errno);
-            return;
+            return false;
         }
         path = name;
+        failure.clear();
         std::size_t done = 0;
         while (done < command.size()) {
             const ssize_t written = ::write(fd, command.data() + done, command.size() - done);
@@ -142,17 +171,11 @@ public:
         }
         if (::close(fd) != 0 && failure.empty())
             failure = "cannot write the temporary file '" + path + "': " + errorText(errno);
+        if (failure.empty())
+            return true;
+        removeFile();
+        return false;
     }
-    ~ScriptFile()
-    {
-        if (!path.empty())
-            ::unlink(path.c_str());
-    }
-    ScriptFile(const ScriptFile&) = delete;
-    ScriptFile& operator=(const ScriptFile&) = delete;
-
-    std::string path;
-    std::string failure;  // empty when the file holds the command
 };
 
 // The text that makes the shell read and run a file in itself: "$0" and the
@@ -197,10 +220,7 @@ int waitForChild(pid_t child)
 CommandResult runCommand(const std::string& command, const std::filesystem::path& workingDirectory,
                          const std::vector<std::filesystem::path>& pathPrefixes)
 {
-    // Declared first, so that it ends last: the stop waits for the script
-    // file to be gone too.
-    RecipeStartHold hold;
-    if (!hold.admitted())
+    if (interruptSignal() != 0)
         return CommandResult{-1, {}};
     ChildEnvironment environment(composeSearchPath(pathPrefixes, std::getenv("PATH")));
 
@@ -214,7 +234,14 @@ CommandResult runCommand(const std::string& command, const std::filesystem::path
             return CommandResult{rc, describeStartFailure(rc, workingDirectory)};
     }
 
+    // Outside the hold: the stop must not wait for a reader of the log that
+    // has stopped reading.
     flushStdoutInOrder();
+    // Declared before the script file, so that it ends after it: the stop
+    // waits for the file to be gone too.
+    StopHold hold;
+    if (!hold.admitted())
+        return CommandResult{-1, {}};
     pid_t child = 0;
     std::optional<ScriptFile> script;
     // A failed chdir or exec in the child is reported here as its errno.

@@ -36,8 +36,7 @@ int signalPipe[2] = {-1, -1};
 // it while the main thread runs the static destructors.
 struct StopState {
     std::mutex mutex;
-    int signal = 0;        // the stop's signal; 0 before the stop
-    int startsHeld = 0;    // recipe shells being started or waited for
+    int holds = 0;  // StopHolds admitted and not yet ended
 };
 
 StopState& stopState()
@@ -46,7 +45,22 @@ StopState& stopState()
     return *state;
 }
 
+// The first stopping signal, set by the handler itself: a thread that sees
+// a recipe end by a signal sent to the whole group sees this too, while the
+// watching thread may not have read the pipe yet.
 std::atomic<int> stopSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "set from a signal handler");
+
+// The signal mask of the thread that called watchInterrupts, as it was.
+sigset_t& startingMask()
+{
+    static sigset_t mask = [] {
+        sigset_t none;
+        sigemptyset(&none);
+        return none;
+    }();
+    return mask;
+}
 
 // A signal as the pipe passes it on.
 struct SignalNote {
@@ -57,6 +71,8 @@ struct SignalNote {
 extern "C" void writeSignalNote(int signal, siginfo_t* info, void*)
 {
     const int savedErrno = errno;
+    int none = 0;
+    stopSignal.compare_exchange_strong(none, signal);
     const unsigned char note[2] = {static_cast<unsigned char>(signal),
                                    static_cast<unsigned char>(info != nullptr && info->si_code == SI_KERNEL)};
     // Non-blocking and shorter than PIPE_BUF: whole or, when the pipe is
@@ -93,10 +109,16 @@ const char* signalName(int signal)
     }
 }
 
+// Writes the text unless the file stays unwritable for a moment: a pipe that
+// its reader has stopped reading must not keep zarn from ending.
 void writeAll(int fd, const std::string& text)
 {
+    constexpr int patienceMilliseconds = 200;
     std::size_t done = 0;
     while (done < text.size()) {
+        pollfd writable{fd, POLLOUT, 0};
+        if (::poll(&writable, 1, patienceMilliseconds) <= 0 || (writable.revents & POLLOUT) == 0)
+            return;
         const ssize_t written = ::write(fd, text.data() + done, text.size() - done);
         if (written < 0 && errno == EINTR)
             continue;
@@ -135,23 +157,19 @@ void killAll(const std::vector<pid_t>& processes, int signal)
         ::kill(process, signal);
 }
 
-bool startsHeld()
+bool holdsLeft()
 {
     StopState& state = stopState();
     std::lock_guard<std::mutex> lock(state.mutex);
-    return state.startsHeld != 0;
+    return state.holds != 0;
 }
 
 // Stops every process below zarn and ends the run.
 [[noreturn]] void stopRun(const SignalNote& note)
 {
-    const int signal = note.signal;
-    {
-        StopState& state = stopState();
-        std::lock_guard<std::mutex> lock(state.mutex);
-        state.signal = signal;
-        stopSignal.store(signal);
-    }
+    // Two signals at once on two threads may reach the pipe in the other
+    // order; the first one the handlers saw is the stop's.
+    const int signal = stopSignal.load() != 0 ? stopSignal.load() : note.signal;
     // From now on a process below zarn whose parent ends (a shell killed
     // before the children that ignore the signal) comes to zarn instead of
     // the system's reaper, and so stays within reach of the stop.
@@ -160,7 +178,10 @@ bool startsHeld()
     const auto start = std::chrono::steady_clock::now();
     const auto deadline = start + interruptGrace;
     std::set<pid_t> told;  // each process gets the signal once: a second one may cut its clean-up short
-    if (note.fromTerminal) {
+    // A hang-up of the terminal that zarn leads the session of reaches zarn
+    // alone; any other signal from the terminal reaches its whole group.
+    const bool groupSignalled = note.fromTerminal && !(note.signal == SIGHUP && ::getsid(0) == self);
+    if (groupSignalled) {
         // The terminal signalled zarn's group, and with it the processes
         // below zarn that are still in that group.
         const pid_t group = ::getpgrp();
@@ -177,7 +198,7 @@ bool startsHeld()
                 if (told.insert(process).second)
                     ::kill(process, signal);
         }
-        if (live.empty() && !startsHeld())
+        if (live.empty() && !holdsLeft())
             endBySignal(signal);
         const SignalNote again = nextSignal(pollMilliseconds);
         const bool repeat = again.signal == signal && std::chrono::steady_clock::now() - start < repeatWindow;
@@ -209,15 +230,21 @@ void watchSignals()
 
 void watchInterrupts()
 {
+    pthread_sigmask(SIG_SETMASK, nullptr, &startingMask());
     if (::pipe2(signalPipe, O_CLOEXEC) != 0)
         return;  // the signals keep their usual effect
     ::fcntl(signalPipe[1], F_SETFL, O_NONBLOCK);
     stopState();
+    // The watching thread starts with the signals blocked and keeps them so.
+    const sigset_t saved = startingMask();
+    blockStopSignals(true);
     try {
         std::thread(watchSignals).detach();
     } catch (const std::system_error&) {
+        pthread_sigmask(SIG_SETMASK, &saved, nullptr);
         return;
     }
+    pthread_sigmask(SIG_SETMASK, &saved, nullptr);
     for (const int signal : stopSignals) {
         struct sigaction current {};
         if (sigaction(signal, nullptr, &current) != 0 || current.sa_handler == SIG_IGN)
@@ -230,6 +257,24 @@ void watchInterrupts()
     }
 }
 
+void blockStopSignals(bool blocked)
+{
+    sigset_t signals;
+    sigemptyset(&signals);
+    for (const int signal : stopSignals)
+        sigaddset(&signals, signal);
+    if (blocked) {
+        pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+        return;
+    }
+    sigset_t restored;
+    pthread_sigmask(SIG_SETMASK, nullptr, &restored);
+    for (const int signal : stopSignals)
+        if (!sigismember(&startingMask(), signal))
+            sigdelset(&restored, signal);
+    pthread_sigmask(SIG_SETMASK, &restored, nullptr);
+}
+
 int interruptSignal() { return stopSignal.load(); }
 
 void awaitInterruptEnd()
@@ -240,23 +285,23 @@ void awaitInterruptEnd()
         ::pause();
 }
 
-RecipeStartHold::RecipeStartHold()
+StopHold::StopHold()
 {
     StopState& state = stopState();
     std::lock_guard<std::mutex> lock(state.mutex);
-    if (state.signal != 0)
+    if (stopSignal.load() != 0)
         return;
-    ++state.startsHeld;
+    ++state.holds;
     held = true;
 }
 
-RecipeStartHold::~RecipeStartHold()
+StopHold::~StopHold()
 {
     if (!held)
         return;
     StopState& state = stopState();
     std::lock_guard<std::mutex> lock(state.mutex);
-    --state.startsHeld;
+    --state.holds;
 }
 
 }  // namespace Zarn

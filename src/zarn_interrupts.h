@@ -21,6 +21,16 @@ constexpr std::chrono::milliseconds interruptGrace{2000};
 // started stays ignored (as under nohup), for zarn and its recipes.
 void watchInterrupts();
 
+// Blocks the stop signals on the calling thread (blocked false: gives them
+// back the state they had when watchInterrupts was called, so that one
+// blocked from the start stays blocked, for zarn and its recipes). The
+// program's entry blocks them on its own thread and unblocks them
+// on the thread that runs the application, which its threads inherit: a
+// signal sent to zarn's whole group then runs its handler on a thread that
+// the build waits for, so that the build sees the stop as soon as it sees a
+// recipe ended by that signal. The watching thread blocks them too.
+void blockStopSignals(bool blocked);
+
 // The signal that stops the run; 0 while none came.
 int interruptSignal();
 
@@ -28,15 +38,16 @@ int interruptSignal();
 // that handles the signal ends the process. Returns at once otherwise.
 void awaitInterruptEnd();
 
-// Held by a job thread while it starts and waits for a recipe's shell; the
-// stop waits for every such hold to end. Refused (admitted() false) once a
-// stop is under way: no recipe starts after the signal.
-class RecipeStartHold {
+// Held while work runs that a stop must not cut short: a recipe's shell
+// being started and waited for, a state file being written. The stop waits
+// for every such hold to end. Refused (admitted() false) once a stop is
+// under way: no recipe starts and no state file is written after the signal.
+class StopHold {
 public:
-    RecipeStartHold();
-    ~RecipeStartHold();
-    RecipeStartHold(const RecipeStartHold&) = delete;
-    RecipeStartHold& operator=(const RecipeStartHold&) = delete;
+    StopHold();
+    ~StopHold();
+    StopHold(const StopHold&) = delete;
+    StopHold& operator=(const StopHold&) = delete;
 
     bool admitted() const { return held; }
 

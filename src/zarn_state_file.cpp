@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <string>
 
+#include "zarn_interrupts.h"
+
 namespace Zarn {
 
 namespace fs = std::filesystem;
@@ -91,6 +93,11 @@ StateWriteStep placeWithoutReplacing(const fs::path& temporary, const fs::path& 
 
 StateWriteResult writeStateFile(const fs::path& file, std::string_view text, StatePlacement placement)
 {
+    // A stop lets a write under way finish, so that no temporary file is left
+    // behind, and a stopped run writes nothing more.
+    StopHold hold;
+    if (!hold.admitted())
+        awaitInterruptEnd();
     StateWriteResult result;
     const int fd = createExclusive(file, result.temporary, result.error);
     if (fd < 0) {

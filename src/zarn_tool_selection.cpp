@@ -8,6 +8,7 @@
 
 #include "types/zarn_exceptions.h"
 #include "types/zarn_log.h"
+#include "zarn_interrupts.h"
 #include "zarn_tool_type_registry.h"
 
 namespace Zarn {
@@ -179,9 +180,12 @@ std::shared_ptr<Matcher> createTool(const ToolRecord& record)
     try {
         matcher = createMatcher(*type, record.name, std::move(wants), std::move(variables));
     } catch (const ZarnException& error) {
+        // A probe that a stop cut short says nothing about the tool.
+        awaitInterruptEnd();
         logMessage(LogLevel::Warning, "{}\n", error.getMessage());
         return nullptr;
     } catch (const std::exception& error) {
+        awaitInterruptEnd();
         logMessage(LogLevel::Warning, "Unable to create {} tool '{}' for '{}': {}\n", record.origin, *type,
                    record.name, error.what());
         return nullptr;

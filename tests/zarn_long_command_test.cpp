@@ -83,6 +83,24 @@ TEST(LongCommand, RunsLikeAShortOneAndLeavesNothingBehind)
     }
 }
 
+// A TMPDIR that cannot take the command's file leaves it to /tmp: the
+// command runs, as the compilers it starts do with such a TMPDIR.
+TEST(LongCommand, RunsWhereTmpdirCannotTakeItsFile)
+{
+    TempDir work;
+    writeFile(work / "file", "");
+    const std::string command = "#" + std::string(Zarn::longestShellArgument + 10, 'x') + "\necho ran > out.txt\n";
+    for (const std::filesystem::path& tmpdir : {work / "missing", work / "file"}) {
+        SCOPED_TRACE(tmpdir.string());
+        std::filesystem::remove(work / "out.txt");
+        TmpdirOverride override(tmpdir);
+        const Zarn::CommandResult result = Zarn::runCommand(command, work.path(), {});
+        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(result.startFailure, "");
+        EXPECT_EQ(readFile(work / "out.txt"), "ran\n");
+    }
+}
+
 // A shell that cannot start says why: the directory's fault names it.
 TEST(LongCommand, AStartFailureSaysWhy)
 {
