@@ -47,16 +47,15 @@ TEST(RunBuildJobsWithoutThreads, JobsRunOnTheCallingThread)
         Zarn::Context outputs;
         const auto jobs = std::vector<std::shared_ptr<Zarn::Context>>{jobContext("one", {"echo 1 > '" + d + "/one'"}),
                                                                       jobContext("two", {"echo 2 > '" + d + "/two'"})};
-        // Threads that stay parked take the stacks of ended threads that
-        // the library keeps for reuse; a new thread then needs new memory.
+        // Parked threads take the stacks the library keeps for reuse, so a
+        // new thread needs new memory.
         for (int i = 0; i < 16; ++i)
             std::thread([] { ::pause(); }).detach();
-        const rlim_t headroom = 4u << 20;  // less than a thread's stack
-        const struct rlimit limit {addressSpaceInUse() + headroom, addressSpaceInUse() + headroom};
-        if (::setrlimit(RLIMIT_AS, &limit) != 0)
-            ::_exit(10);
+        const rlim_t limit = addressSpaceInUse() + (4u << 20);  // less than a thread's stack
+        const struct rlimit limits {limit, limit};
         try {
-            std::thread([] {}).join();
+            if (::setrlimit(RLIMIT_AS, &limits) == 0)
+                std::thread([] {}).join();
             ::_exit(10);  // the limit did not keep a thread from starting
         } catch (const std::system_error&) {
         }

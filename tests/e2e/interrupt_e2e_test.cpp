@@ -1,11 +1,15 @@
-// zarn told to stop by a signal sent to it alone, as "kill PID" or a CI
-// runner's timeout does: no process of its recipes outlives it, it says why
-// it ended, ends with 128 + the signal's number, and the next run rebuilds
-// what was cut short.
+// zarn told to stop by a signal: no process of its recipes outlives it, it
+// says why it ended, ends with 128 + the signal's number, and the next run
+// rebuilds what was cut short.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <pty.h>
 #include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
+#include <utmp.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -15,6 +19,7 @@
 #include <vector>
 
 #include "e2e/e2e_harness.h"
+#include "tools/fake_toolchain.h"
 
 namespace {
 
@@ -22,39 +27,9 @@ using E2e::Sandbox;
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-// gen runs job.sh, which writes o.txt in two steps. With the file "hold"
-// present it stops between them in a tree of processes (the shell, four
-// sleepers, a subshell with a sleeper of its own), lists their pids in
-// "pids" and marks that it has started.
-const std::string unitText = R"z(unit demo
-gen: {
-  src = P"(in.txt)"
-  ^o = P"(o.txt)"
-  cmdline = "sh job.sh"
-}
-)z";
-
-const std::string jobScript = R"z(printf HEAD- > o.txt
-if [ -e hold ]; then
-  TRAP
-  echo $$ >> pids
-  for i in 1 2 3 4; do sleep 60 & echo $! >> pids; done
-  (sleep 60 & echo $! >> pids; wait) &
-  echo $! >> pids
-  touch started
-  wait
-fi
-cat in.txt >> o.txt
-)z";
-
-// The job script; trap is a shell command run first in the held branch.
-std::string job(const std::string& trap)
+long millisecondsSince(Clock::time_point start)
 {
-    std::string text = jobScript;
-    text.replace(text.find("TRAP"), 4, trap);
-    return text;
+    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
 }
 
 // True while the process exists and has not ended (a zombie has ended).
@@ -62,18 +37,9 @@ bool alive(pid_t pid)
 {
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
     std::string line;
-    if (!std::getline(stat, line))
-        return false;
+    std::getline(stat, line);
     const std::size_t close = line.rfind(')');
     return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z' && line[close + 2] != 'X';
-}
-
-std::vector<pid_t> readPids(const Sandbox& box)
-{
-    std::vector<pid_t> pids;
-    for (const std::string& line : E2e::lines(box.read("pids")))
-        pids.push_back(std::stoi(line));
-    return pids;
 }
 
 // Leaves no sleeper behind, whatever the test found.
@@ -87,12 +53,18 @@ struct Reaper {
     }
 };
 
-// Builds o.txt from "v1", then starts a build of "v2" that holds; returns
-// once its processes are all up (their pids in reaper).
+// Builds o.txt from "v1", then starts a build of "v2" whose recipe writes
+// "HEAD-" and holds in a tree of processes (the shell, four sleepers, a
+// subshell with a sleeper of its own) after running `trap`; returns once
+// they are all up, their pids in reaper.
 Sandbox::Background startHeldBuild(const Sandbox& box, const std::string& trap, Reaper& reaper)
 {
-    box.write("zarn.txt", unitText);
-    box.write("job.sh", job(trap));
+    box.write("zarn.txt", "unit demo\ngen: {\n  src = P\"(in.txt)\"\n  ^o = P\"(o.txt)\"\n  cmdline = \"sh job.sh\"\n}\n");
+    box.write("job.sh", "printf HEAD- > o.txt\nif [ -e hold ]; then\n  " + trap +
+                            "\n  echo $$ >> pids\n"
+                            "  for i in 1 2 3 4; do sleep 60 & echo $! >> pids; done\n"
+                            "  (sleep 60 & echo $! >> pids; wait) &\n  echo $! >> pids\n  touch started\n  wait\nfi\n"
+                            "cat in.txt >> o.txt\n");
     box.write("in.txt", "v1");
     EXPECT_EQ(box.run({}).status, 0);
     box.write("in.txt", "v2");
@@ -100,28 +72,52 @@ Sandbox::Background startHeldBuild(const Sandbox& box, const std::string& trap, 
     auto run = box.start({});
     EXPECT_TRUE(E2e::waitForFile(box.work() / "started", 20000));
     // The subshell's sleeper may write its pid a little later.
-    for (int waited = 0; waited < 20000 && readPids(box).size() < 7; waited += 5)
+    for (int waited = 0; waited < 20000 && E2e::lines(box.read("pids")).size() < 7; waited += 5)
         usleep(5000);
-    reaper.pids = readPids(box);
+    for (const std::string& line : E2e::lines(box.read("pids")))
+        reaper.pids.push_back(std::stoi(line));
     EXPECT_EQ(reaper.pids.size(), 7u);
     return run;
 }
 
+// Signals sent to zarn alone, as "kill PID" or a CI runner's timeout does.
+// Processes that ignore the signal get SIGKILL after the grace; a second
+// signal meanwhile ends zarn at once, with the first signal's status.
 TEST(InterruptE2e, ASignalToZarnAloneStopsEveryRecipeProcessAndTheRerunRebuilds)
 {
-    const std::pair<int, const char*> signals[] = {{SIGINT, "SIGINT"}, {SIGTERM, "SIGTERM"}, {SIGHUP, "SIGHUP"}};
-    for (const auto& [signal, name] : signals) {
-        SCOPED_TRACE(name);
+    const std::string ignore = "trap '' INT TERM HUP";
+    struct Case {
+        int signal;
+        std::string name;
+        std::string trap;
+        int second;
+    };
+    const Case cases[] = {{SIGINT, "SIGINT", ":", 0},
+                          {SIGTERM, "SIGTERM", ":", 0},
+                          {SIGHUP, "SIGHUP", ":", 0},
+                          {SIGTERM, "SIGTERM", ignore, 0},
+                          {SIGTERM, "SIGTERM", ignore, SIGINT}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name + " " + c.trap + " " + std::to_string(c.second));
         Sandbox box;
         Reaper reaper;
-        auto run = startHeldBuild(box, ":", reaper);
+        auto run = startHeldBuild(box, c.trap, reaper);
         for (const pid_t pid : reaper.pids)
             EXPECT_TRUE(alive(pid)) << pid;
 
-        run.killProgram(signal);
+        const auto sent = Clock::now();
+        run.killProgram(c.signal);
+        if (c.trap == ignore) {
+            usleep(300000);
+            EXPECT_FALSE(run.ended());  // waiting for the processes that ignore it
+            if (c.second != 0)
+                run.killProgram(c.second);
+        }
         const E2e::RunResult result = run.wait();
-        EXPECT_EQ(result.status, 128 + signal);
-        EXPECT_EQ(result.err, std::string("Build interrupted by ") + name + ".\n");
+        const long took = millisecondsSince(sent);
+        EXPECT_EQ(result.status, 128 + c.signal);
+        EXPECT_EQ(result.err, "Build interrupted by " + c.name + ".\n");
+        EXPECT_TRUE(c.trap != ignore || (c.second != 0 ? took < 1500 : took >= 1900)) << took;
         for (const pid_t pid : reaper.pids)
             EXPECT_FALSE(alive(pid)) << pid;
         EXPECT_EQ(box.read("o.txt"), "HEAD-");
@@ -130,44 +126,12 @@ TEST(InterruptE2e, ASignalToZarnAloneStopsEveryRecipeProcessAndTheRerunRebuilds)
         fs::remove(box.work() / "hold");
         const auto next = box.run({"-v", "1"});
         EXPECT_EQ(next.status, 0) << next.out;
-        EXPECT_TRUE(contains(next.out, "The last build of 'demo::gen' did not finish; its cache record is dropped.\n"))
+        EXPECT_NE(next.out.find("The last build of 'demo::gen' did not finish; its cache record is dropped.\n"),
+                  std::string::npos)
             << next.out;
         EXPECT_EQ(box.read("o.txt"), "HEAD-v2");
     }
 }
-
-// Processes that ignore the signal get SIGKILL after the grace; a second
-// signal meanwhile ends zarn at once, with the first signal's status, and
-// leaves nothing running either.
-TEST(InterruptE2e, ProcessesThatIgnoreTheSignalAreKilledAndASecondSignalEndsAtOnce)
-{
-    for (const bool second : {false, true}) {
-        SCOPED_TRACE(second ? "second signal" : "grace");
-        Sandbox box;
-        Reaper reaper;
-        auto run = startHeldBuild(box, "trap '' INT TERM HUP", reaper);
-        const auto sent = Clock::now();
-        run.killProgram(SIGTERM);
-        usleep(300000);
-        EXPECT_FALSE(run.ended());  // waiting for the processes that ignore it
-        if (second)
-            run.killProgram(SIGINT);
-        const E2e::RunResult result = run.wait();
-        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - sent).count();
-        EXPECT_EQ(result.status, 128 + SIGTERM);
-        EXPECT_EQ(result.err, "Build interrupted by SIGTERM.\n");
-        if (second)
-            EXPECT_LT(took, 1500);
-        else
-            EXPECT_GE(took, 1900);
-        for (const pid_t pid : reaper.pids)
-            EXPECT_FALSE(alive(pid)) << pid;
-    }
-}
-
-}  // namespace
-
-namespace {
 
 // zarn's handling of the signals leaves nothing blocked or ignored in its
 // recipes that a shell started directly would not have.
@@ -177,9 +141,134 @@ TEST(InterruptE2e, RecipesStartWithTheSignalStateOfAPlainShell)
     const std::string command = "grep -E '^Sig(Blk|Ign)' /proc/self/status";
     box.write("zarn.txt", "unit demo\nt: {\n  cmdline = \"" + command + " > sig.txt\"\n}\n");
     ASSERT_EQ(box.run({}).status, 0);
-    const std::string direct = command + " > " + (box.work() / "direct.txt").string();
-    ASSERT_EQ(std::system(direct.c_str()), 0);
+    ASSERT_EQ(std::system((command + " > " + (box.work() / "direct.txt").string()).c_str()), 0);
     EXPECT_EQ(box.read("sig.txt"), box.read("direct.txt"));
+}
+
+// A stop while a compiler is being probed blames no toolchain.
+TEST(InterruptE2e, AStopDuringAProbeBlamesNoToolchain)
+{
+    Sandbox box;
+    const FakeToolchain::BinDir bin(box.root() / "tc" / "bin");
+    bin.addScript("gcc", "touch \"$0.probing\"\nexec sleep 60\n");
+    bin.addBinutils();
+    box.write(".zarn_project.txt", "name p\n\ntools {\n" + E2e::gnuToolDefinition("slow", bin.path()) +
+                                       "}\n\nunits {\n  main { \"zarn.txt\" }\n}\n");
+    box.write("zarn.txt", "unit main\napp: {\n  C_FILES = P\"(m.c)\"\n  OUTPUT_NAME = \"m\"\n}\n");
+    box.write("m.c", "int main(void) { return 0; }\n");
+
+    auto run = box.start({});
+    ASSERT_TRUE(E2e::waitForFile(bin / "gcc.probing", 20000));
+    run.killProgram(SIGTERM);
+    const E2e::RunResult result = run.wait();
+    EXPECT_EQ(result.status, 128 + SIGTERM);
+    EXPECT_EQ(result.err, "Build interrupted by SIGTERM.\n");
+    EXPECT_EQ(result.out.find("Couldn't find GNU toolchain"), std::string::npos) << result.out;
+}
+
+// A stop signal blocked when zarn started stays blocked, as it was before
+// zarn handled the signals at all.
+TEST(InterruptE2e, ASignalBlockedAtStartStaysBlocked)
+{
+    Sandbox box;
+    box.write("zarn.txt", "unit demo\nt: {\n  cmdline = \"touch started; sleep 0.5; echo done > out.txt\"\n}\n");
+    sigset_t term, old;
+    sigemptyset(&term);
+    sigaddset(&term, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &term, &old);
+    auto run = box.start({});  // inherits the mask
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    EXPECT_TRUE(E2e::waitForFile(box.work() / "started", 20000));
+    run.killProgram(SIGTERM);
+    EXPECT_EQ(run.wait().status, 0);
+    EXPECT_EQ(box.read("out.txt"), "done\n");
+}
+
+// Starts zarn in the sandbox's work directory once the child ran `setup`,
+// which points its output somewhere; its pid.
+template <typename Setup>
+pid_t forkZarn(const Sandbox& box, std::vector<std::string> args, Setup setup)
+{
+    std::string home = "HOME=" + box.home().string(), path = "PATH=/usr/bin:/bin";
+    char* const envp[] = {home.data(), path.data(), nullptr};
+    args.insert(args.begin(), ZARN_BINARY);
+    std::vector<char*> argv;
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    const pid_t zarn = ::fork();
+    if (zarn == 0) {
+        setup();
+        if (::chdir(box.work().c_str()) == 0)
+            ::execve(ZARN_BINARY, argv.data(), envp);
+        ::_exit(127);
+    }
+    return zarn;
+}
+
+// zarn leading the session of a terminal that hangs up (a closed terminal
+// window, a dropped connection) gets the SIGHUP alone: its recipes get it
+// from zarn, at once, and can clean up.
+TEST(InterruptE2e, ATerminalHangUpReachesTheRecipesOfTheSessionLeader)
+{
+    Sandbox box;
+    box.write("job.sh", "trap 'echo hup > got-hup; exit 1' HUP\ntouch started\nwhile :; do sleep 0.05; done\n");
+    box.write("zarn.txt", "unit demo\nt: {\n  cmdline = \"sh job.sh\"\n}\n");
+    int terminal = -1, tty = -1;
+    ASSERT_EQ(::openpty(&terminal, &tty, nullptr, nullptr, nullptr), 0);
+    const pid_t zarn = forkZarn(box, {}, [&] {
+        ::close(terminal);
+        ::login_tty(tty);  // a new session on the terminal
+    });
+    ASSERT_GT(zarn, 0);
+    ::close(tty);
+    const bool started = E2e::waitForFile(box.work() / "started", 20000);
+    const auto hungUp = Clock::now();
+    ::close(terminal);
+    int status = 0;
+    ASSERT_EQ(::waitpid(zarn, &status, 0), zarn);
+    EXPECT_LT(millisecondsSince(hungUp), 1500);  // not only at the end of the grace
+    ASSERT_TRUE(started);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGHUP) << status;
+    EXPECT_TRUE(fs::exists(box.work() / "got-hup"));
+}
+
+// zarn whose output goes to a pipe that its reader has stopped reading (a
+// pager the user does not scroll) still ends when told to stop.
+TEST(InterruptE2e, AStopEndsZarnWhoseOutputNobodyReads)
+{
+    Sandbox box;
+    std::string unit = "unit demo\nall: t0 t1 t2 t3 t4 t5 t6 t7 t8 t9 {\n  cmdline = \"true\"\n}\n";
+    for (int i = 0; i < 10; ++i)
+        unit += "t" + std::to_string(i) + ": {\n  cmdline = \"echo " + std::string(20000, 'x') + "\"\n}\n";
+    box.write("zarn.txt", unit);
+    int output[2];
+    ASSERT_EQ(::pipe2(output, O_CLOEXEC), 0);
+    const pid_t zarn = forkZarn(box, {"-j", "4"}, [&] {
+        ::dup2(output[1], 1);
+        ::dup2(output[1], 2);
+    });
+    ::close(output[1]);
+    ASSERT_GT(zarn, 0);
+
+    // Until the pipe is full, to a page or two (its pages need not fill up).
+    const int full = ::fcntl(output[0], F_GETPIPE_SZ) - 8192;
+    int queued = 0;
+    for (int waited = 0; waited < 20000 && queued < full; waited += 10) {
+        ::usleep(10000);
+        ::ioctl(output[0], FIONREAD, &queued);
+    }
+    EXPECT_GE(queued, full);
+    ::kill(zarn, SIGTERM);
+    int status = 0;
+    bool ended = false;
+    for (int waited = 0; waited < 5000 && !(ended = ::waitpid(zarn, &status, WNOHANG) == zarn); waited += 10)
+        ::usleep(10000);
+    ::close(output[0]);  // a run still blocked ends by SIGPIPE
+    if (!ended)
+        ::waitpid(zarn, &status, 0);
+    EXPECT_TRUE(ended);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
 }
 
 }  // namespace
