@@ -19,21 +19,6 @@ const Zarn::AssignmentTextParser parser = [](const std::string& text, const fs::
     return parseAssignmentText(text, base);
 };
 
-TEST(CacheEscapes, EveryByteRoundTripsThroughPlainAscii)
-{
-    std::string every;
-    for (int byte = 0; byte < 256; ++byte)
-        every += static_cast<char>(byte);
-    const std::string escaped = Zarn::escapeCacheText(every);
-    EXPECT_EQ(escaped.find_first_of("\")"), std::string::npos);
-    std::string back;
-    ASSERT_TRUE(Zarn::unescapeCacheText(escaped, back));
-    EXPECT_EQ(back, every);
-    EXPECT_EQ(Zarn::escapeCacheText("/t/a)\"b/x\xff%"), "/t/a%29%22b/x%FF%25");
-    for (const char* bad : {"%", "%4", "a%G0", "%%"})
-        EXPECT_FALSE(Zarn::unescapeCacheText(bad, back)) << bad;
-}
-
 // Writes one item and reads it back.
 Zarn::Assignment roundTrip(const Zarn::Assignment& written, std::string& text)
 {
@@ -50,11 +35,13 @@ Zarn::Assignment roundTrip(const Zarn::Assignment& written, std::string& text)
 // the same bytes.
 TEST(CacheEscapes, ItemsWithoutAPlainLiteralReadBackExactly)
 {
-    const std::string nul("a\0b", 3);
+    EXPECT_EQ(Zarn::escapeCacheText("/t/a)\"b/x\xff%"), "/t/a%29%22b/x%FF%25");
+    std::string every;
+    for (int byte = 0; byte < 256; ++byte)
+        every += static_cast<char>(byte);
     const Zarn::ZarnValuePtr cases[] = {
         str("cp '/t/a)\"b/in' '/t/a)\"b/out'"),
-        str("/t/x\xff\xfey"),
-        str(nul),
+        str(every),
         raw("ends in )"),
         path("/t/a)\"b/out.txt"),
         Zarn::makePathString("x\xff)\"/f", "/base"),

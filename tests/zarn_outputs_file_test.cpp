@@ -77,12 +77,7 @@ TEST(OutputsFile, WhatIsWrittenReadsBackAndTheRestIsNamed)
                 ++written;
                 ASSERT_EQ(line.back(), '\n');
                 Assignment back;
-                try {
-                    back = readLine(line.substr(0, line.size() - 1));
-                } catch (const std::exception& error) {
-                    ADD_FAILURE() << "does not read back: " << line << " (" << error.what() << ")";
-                    continue;
-                }
+                ASSERT_NO_THROW(back = readLine(line.substr(0, line.size() - 1))) << line;
                 ASSERT_TRUE(back.value) << line;
                 const ZarnValuePtr& read =
                     shape == value ? back.value : dynamic_cast<const ZarnList&>(*back.value).getMembers().at(0);
@@ -101,23 +96,9 @@ TEST(OutputsFile, WhatIsWrittenReadsBackAndTheRestIsNamed)
     EXPECT_GT(leftOut, 0u);
 }
 
-// A member without value (a declared variable in a list) is written as the
-// empty string, as it always was.
-TEST(OutputsFile, AListMemberWithoutValueIsTheEmptyString)
-{
-    Context outputs;
-    outputs.addAssignment(set("x", list({str("a"), nullptr})));
-    std::ostringstream out;
-    EXPECT_EQ(captureLog(LogLevel::Warning, [&] { writeOutputs(out, outputs, "o.txt"); }), "");
-    EXPECT_EQ(out.str(), "x = [ \"a\", \"\" ]\n");
-}
-
-}  // namespace
-
-namespace {
-
 // A block value (a target's `^cfg = { ... }`) reads back as the same block;
-// one that no literal can hold is named.
+// one that no literal can hold is named. A list member without value (a
+// declared variable) stays the empty string.
 TEST(OutputsFile, BlockValuesReadBack)
 {
     Context outputs;
@@ -127,23 +108,22 @@ TEST(OutputsFile, BlockValuesReadBack)
     outputs.addAssignment(set("nested", list({str("s"), block({set("d", block({set("e", str("f"))}))})})));
     outputs.addAssignment(set("empty", block({})));
     outputs.addAssignment(set("bad", block({set("q", std::make_shared<ZarnRawString>("a)\"b"))})));
+    outputs.addAssignment(set("x", list({str("a"), nullptr})));
     std::ostringstream out;
     const std::string log = captureLog(LogLevel::Warning, [&] { writeOutputs(out, outputs, "o.txt"); });
     EXPECT_EQ(log, "Variable 'bad' cannot be written in 'o.txt' so that it reads back; it is left out.\n");
+    EXPECT_EQ(out.str(), "cfg = { a = 1 b = \"x y\" ^c = P\"/o/f\" }\nempty = { }\n"
+                         "nested = [ \"s\", { d = { e = \"f\" } } ]\nx = [ \"a\", \"\" ]\n");
     std::istringstream lines(out.str());
-    std::size_t count = 0;
-    for (std::string line; std::getline(lines, line); ++count) {
+    for (std::string line; std::getline(lines, line);) {
         const Assignment back = readLine(line);
         ASSERT_TRUE(back.value) << line;
-        const Assignment* written = nullptr;
-        for (const auto& [name, assignment] : outputs.variables)
-            if (assignment.name == back.name)
-                written = &assignment;
-        ASSERT_NE(written, nullptr) << line;
-        EXPECT_EQ(cacheLiteral(*back.value), cacheLiteral(*written->value)) << line;
-        EXPECT_EQ(typeid(*back.value), typeid(*written->value)) << line;
+        if (back.name != "x") {
+            const ZarnValuePtr& written = outputs.variables.at(back.name).value;
+            EXPECT_EQ(cacheLiteral(*back.value), cacheLiteral(*written)) << line;
+            EXPECT_EQ(typeid(*back.value), typeid(*written)) << line;
+        }
     }
-    EXPECT_EQ(count, 3u) << out.str();
 }
 
 }  // namespace

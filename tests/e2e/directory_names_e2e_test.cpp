@@ -14,11 +14,6 @@ namespace {
 using E2e::Sandbox;
 namespace fs = std::filesystem;
 
-bool contains(const std::string& text, const std::string& part)
-{
-    return text.find(part) != std::string::npos;
-}
-
 // Copies its input into its output, both path values, quoted for the shell.
 std::string copyUnit(const std::string& source)
 {
@@ -36,7 +31,6 @@ TEST(DirectoryNamesE2e, ANoOpStaysANoOpWhateverTheDirectoriesAreNamed)
     const Case cases[] = {
         {"x\377\376y", "x\377\376y/in.txt", "in.txt"},
         {"a)\"b", "a)\"b/in.txt", "in.txt"},
-        {"c)\"\377)", "c)\"\377)/in.txt", "in.txt"},
         {"p", "o)\"x/in.txt", "../o*/in.txt"},  // outside the project
     };
     for (const Case& c : cases) {
@@ -69,8 +63,9 @@ TEST(DirectoryNamesE2e, OutputsFileLeavesOutWhatWouldNotReadBackWithAWarning)
         box.write(match, "");
         const auto run = box.run({"-o", "outputs.txt"}, dir);
         EXPECT_EQ(run.status, 0) << run.out;
-        EXPECT_TRUE(contains(
-            run.out, "Variable 'found' cannot be written in 'outputs.txt' so that it reads back; it is left out.\n"))
+        EXPECT_NE(run.out.find("Variable 'found' cannot be written in 'outputs.txt' so that it reads back; it is "
+                               "left out.\n"),
+                  std::string::npos)
             << run.out;
         EXPECT_EQ(box.read(dir + "/outputs.txt"), "n = 3\n") << dir;
     }
@@ -78,29 +73,17 @@ TEST(DirectoryNamesE2e, OutputsFileLeavesOutWhatWouldNotReadBackWithAWarning)
 
 // The registry is read at every start: a path it cannot hold is refused,
 // and the registry stays readable.
-TEST(DirectoryNamesE2e, RegisteringAProjectTheRegistryCannotHoldIsRefusedClearly)
+TEST(DirectoryNamesE2e, RegisteringAProjectThatIsNotUtf8IsRefusedClearly)
 {
-    struct Case {
-        std::string dir;
-        std::string reason;
-    };
-    const Case cases[] = {
-        {"x\377\376y", "the path of project 'demo' is not valid UTF-8."},
-        {"a)\"b", "the path of project 'demo' holds a double quote."},
-    };
-    for (const Case& c : cases) {
-        Sandbox box;
-        box.write(c.dir + "/.zarn_project.txt", "name demo\nunits {\n  demo { \"zarn.txt\" }\n}\n");
-        box.write(c.dir + "/zarn.txt", copyUnit("in.txt"));
-        box.write(c.dir + "/in.txt", "v1");
-        const auto refused = box.run({"-r"}, c.dir);
-        EXPECT_EQ(refused.status, 1);
-        EXPECT_EQ(refused.out, "Registry file '" + box.registryFile().string() + "' not saved: " + c.reason +
-                                   "\n")
-            << c.dir;
-        EXPECT_EQ(box.read(box.registryFile()), "");
-        EXPECT_EQ(box.run({}, c.dir).status, 0) << c.dir;
-    }
+    Sandbox box;
+    const std::string dir = "x\377\376y";
+    box.write(dir + "/.zarn_project.txt", "name demo\nunits {\n  demo { \"zarn.txt\" }\n}\n");
+    box.write(dir + "/zarn.txt", copyUnit("in.txt"));
+    box.write(dir + "/in.txt", "v1");
+    E2e::expectRuns(box, {{dir, {"-r"}, 1, "Registry file '" + box.registryFile().string() +
+                                             "' not saved: the path of project 'demo' is not valid UTF-8.\n"}});
+    EXPECT_EQ(box.read(box.registryFile()), "");
+    EXPECT_EQ(box.run({}, dir).status, 0);
 }
 
 }  // namespace
