@@ -20,17 +20,19 @@ namespace {
 // that literals treat specially.
 std::vector<std::string> hostileTexts()
 {
-    const std::string alphabet = std::string("a)(\"\n% ") + '\xff';
     std::vector<std::string> texts{""};
-    std::size_t from = 0;
-    for (int length = 1; length <= 3; ++length) {
-        const std::size_t to = texts.size();
-        for (std::size_t i = from; i < to; ++i)
-            for (char c : alphabet)
-                texts.push_back(texts[i] + c);
-        from = to;
-    }
+    for (std::size_t i = 0; texts[i].size() < 3; ++i)
+        for (char c : std::string("a)(\"\n% \xff"))
+            texts.push_back(texts[i] + c);
     return texts;
+}
+
+// The file writeOutputs writes, and its warnings in `log`.
+std::string writtenFile(const Context& outputs, std::string& log)
+{
+    std::ostringstream out;
+    log = captureLog(LogLevel::Warning, [&] { writeOutputs(out, outputs, "o.txt"); });
+    return out.str();
 }
 
 // A line of the file read back as the cache and registry readers read one.
@@ -57,8 +59,7 @@ TEST(OutputsFile, WhatIsWrittenReadsBackAndTheRestIsNamed)
         [](const std::string& text) { return makePathString("/d/" + text, {}); },
         [](const std::string& text) { return makePathString(text + "/f", "/b"); },
     };
-    std::size_t written = 0;
-    std::size_t leftOut = 0;
+    std::size_t written = 0, leftOut = 0;
     for (const std::string& text : hostileTexts()) {
         for (const auto& kind : kinds) {
             const ZarnValuePtr value = kind(text);
@@ -66,9 +67,8 @@ TEST(OutputsFile, WhatIsWrittenReadsBackAndTheRestIsNamed)
                                                          std::vector<ZarnValuePtr>{value, makeString("x")}))}) {
                 Context outputs;
                 outputs.addAssignment(Assignment("v", shape, Assignment::Set));
-                std::ostringstream out;
-                const std::string log = captureLog(LogLevel::Warning, [&] { writeOutputs(out, outputs, "o.txt"); });
-                const std::string line = out.str();
+                std::string log;
+                const std::string line = writtenFile(outputs, log);
                 if (line.empty()) {
                     ++leftOut;
                     EXPECT_EQ(log, "Variable 'v' cannot be written in 'o.txt' so that it reads back; it is left out.\n");
@@ -109,12 +109,12 @@ TEST(OutputsFile, BlockValuesReadBack)
     outputs.addAssignment(set("empty", block({})));
     outputs.addAssignment(set("bad", block({set("q", std::make_shared<ZarnRawString>("a)\"b"))})));
     outputs.addAssignment(set("x", list({str("a"), nullptr})));
-    std::ostringstream out;
-    const std::string log = captureLog(LogLevel::Warning, [&] { writeOutputs(out, outputs, "o.txt"); });
+    std::string log;
+    const std::string file = writtenFile(outputs, log);
     EXPECT_EQ(log, "Variable 'bad' cannot be written in 'o.txt' so that it reads back; it is left out.\n");
-    EXPECT_EQ(out.str(), "cfg = { a = 1 b = \"x y\" ^c = P\"/o/f\" }\nempty = { }\n"
-                         "nested = [ \"s\", { d = { e = \"f\" } } ]\nx = [ \"a\", \"\" ]\n");
-    std::istringstream lines(out.str());
+    EXPECT_EQ(file, "cfg = { a = 1 b = \"x y\" ^c = P\"/o/f\" }\nempty = { }\n"
+                    "nested = [ \"s\", { d = { e = \"f\" } } ]\nx = [ \"a\", \"\" ]\n");
+    std::istringstream lines(file);
     for (std::string line; std::getline(lines, line);) {
         const Assignment back = readLine(line);
         ASSERT_TRUE(back.value) << line;

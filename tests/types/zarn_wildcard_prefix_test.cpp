@@ -46,8 +46,21 @@ protected:
     TempDir dir;
 };
 
+// A string made from file-system text (a directory the program found, a
+// project root) is taken as it is, also when a path literal inserts it; the
+// user's own strings stay patterns.
 TEST_F(WildcardPrefixTest, OnlyTheWrittenTextOfAPathLiteralIsAPattern)
 {
+    const std::string root = at("app*");
+    auto fromFileSystem = std::make_shared<ZarnString>(root);
+    fromFileSystem->setFinal(true);
+    fromFileSystem->setVerbatimPrefix(root.size());
+    auto context = contextWith({
+        set("root", fromFileSystem),
+        set("found", dynamic_cast<ZarnPathString&>(*makePathString("src", dir.path() / "app*")).resolve()),
+        set("ext", str("*.c")),
+        set("user", finalStr(at("app?"))),
+    });
     const std::string all = "/src/main.c";
     const struct { const char* directory; std::string written; Words expected; } cases[] = {
         {"app*", "src/*.c", {"app*/src/main.c"}},
@@ -62,10 +75,18 @@ TEST_F(WildcardPrefixTest, OnlyTheWrittenTextOfAPathLiteralIsAPattern)
         // Nothing matches: the pattern stands, below the directory as it is.
         {"ap*p?", "src/*.z", {"ap*p?/src/*.z"}},
         {"app*", "none/x.c", {"app*/none/x.c"}},
+        {"app", "${root}/", {"app*/"}},
+        {"app", "${found}/../src/own_*", {"app*/src/../src/own_app*.h"}},
+        {"app", "${root}/src/${ext}", {"app*" + all}},
+        // A name that only begins with inserted text: that part as it is.
+        {"app", "${root}?/src/*.c", {"app*X" + all}},
+        {"app", "${user}/src/main.c", {"app*" + all, "app?" + all, "appX" + all, "app]" + all}},
     };
-    for (const auto& c : cases)
-        expectResolves(makePathString(c.written, dir.path() / c.directory), c.expected,
-                       c.directory + (" + " + c.written));
+    for (const auto& c : cases) {
+        auto value = makePathString(c.written, dir.path() / c.directory);
+        dynamic_cast<ZarnPathString&>(*value).setResolver(context.get());
+        expectResolves(value, c.expected, c.directory + (" + " + c.written));
+    }
 }
 
 // A literal that matched nothing, matched again later, still only below its
@@ -80,36 +101,6 @@ TEST_F(WildcardPrefixTest, AnUnmatchedLiteralStaysBelowItsDirectoryAsItIs)
     for (const char* file : {"dX/src/late.z", "d${x}*Y/src/late.z", "d${x}*/src/late.z"})
         dir.write(file);
     expectResolves(value, {"d${x}*/src/late.z"}, "after");
-}
-
-// A string made from file-system text (a directory the program found, a
-// project root) keeps it as it is when a path literal inserts it; the user's
-// own strings stay patterns.
-TEST_F(WildcardPrefixTest, InsertedDirectoriesAreNotPatterns)
-{
-    const std::string root = at("app*");
-    auto fromFileSystem = std::make_shared<ZarnString>(root);
-    fromFileSystem->setFinal(true);
-    fromFileSystem->setVerbatimPrefix(root.size());
-    auto context = contextWith({
-        set("root", fromFileSystem),
-        set("found", dynamic_cast<ZarnPathString&>(*makePathString("src", dir.path() / "app*")).resolve()),
-        set("ext", str("*.c")),
-        set("user", finalStr(at("app?"))),
-    });
-    const struct { const char* text; Words expected; } cases[] = {
-        {"${root}/", {"app*/"}},
-        {"${found}/../src/own_*", {"app*/src/../src/own_app*.h"}},
-        {"${root}/src/${ext}", {"app*/src/main.c"}},
-        // A name that only begins with inserted text: that part as it is.
-        {"${root}?/src/*.c", {"app*X/src/main.c"}},
-        {"${user}/src/main.c", {"app*/src/main.c", "app?/src/main.c", "appX/src/main.c", "app]/src/main.c"}},
-    };
-    for (const auto& c : cases) {
-        auto value = makePathString(c.text, dir.path() / "app");
-        dynamic_cast<ZarnPathString&>(*value).setResolver(context.get());
-        expectResolves(value, c.expected, c.text);
-    }
 }
 
 }  // namespace
