@@ -86,7 +86,7 @@ TEST(CacheItem, TakesOperatorAndFlagsFromTheLine)
         {"A 2 0\n5\nx += \n", true}, {"A 1 0\n7\nx = \t\r\n\n", true}, {"A 1 0\n5\nx = [\n", false},
         {"A 2 0\n4\nx = \n", false}, {"A 5 0\n5\nx = 1\n", false}, {"A 1 0 9\n5\nx = 1\n", false},
         // escaped items: bad escapes, another mark, bytes the lexer refuses
-        {"A 1 0 %\n7\nx = \"%\"\n", false}, {"A 1 0 %\n9\nx = \"%G0\"\n", false},
+        {"A 1 0 %\n7\nx = \"%\"\n", false}, {"A 1 0 %\n9\nx = \"%G0\"\n", false}, {"A 1 0 %\n8\nx = \"%4\"\n", false},
         {"A 1 0 %%\n7\nx = \"a\"\n", false}, {"A 1 0 % %\n7\nx = \"a\"\n", false},
         {"A 1 0 %\n7\nx = \"\xff\"\n", false},
     };

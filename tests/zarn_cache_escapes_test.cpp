@@ -19,42 +19,17 @@ const Zarn::AssignmentTextParser parser = [](const std::string& text, const fs::
     return parseAssignmentText(text, base);
 };
 
-TEST(CacheEscapes, EveryByteRoundTripsThroughPlainAscii)
+// Texts the build language has no literal for are written escaped and read
+// back as the same value, of the same class, final.
+TEST(CacheEscapes, ItemsWithoutAPlainLiteralReadBackExactly)
 {
+    EXPECT_EQ(Zarn::escapeCacheText("/t/a)\"b/x\xff%"), "/t/a%29%22b/x%FF%25");
     std::string every;
     for (int byte = 0; byte < 256; ++byte)
         every += static_cast<char>(byte);
-    const std::string escaped = Zarn::escapeCacheText(every);
-    EXPECT_EQ(escaped.find_first_of("\")"), std::string::npos);
-    std::string back;
-    ASSERT_TRUE(Zarn::unescapeCacheText(escaped, back));
-    EXPECT_EQ(back, every);
-    EXPECT_EQ(Zarn::escapeCacheText("/t/a)\"b/x\xff%"), "/t/a%29%22b/x%FF%25");
-    for (const char* bad : {"%", "%4", "a%G0", "%%"})
-        EXPECT_FALSE(Zarn::unescapeCacheText(bad, back)) << bad;
-}
-
-// Writes one item and reads it back.
-Zarn::Assignment roundTrip(const Zarn::Assignment& written, std::string& text)
-{
-    std::stringstream stream;
-    EXPECT_TRUE(Zarn::writeCacheItem(stream, written));
-    text = stream.str();
-    Zarn::Assignment read;
-    EXPECT_TRUE(Zarn::readCacheItem(stream, read, parser)) << text;
-    return read;
-}
-
-// Texts the build language has no literal for are written escaped and read
-// back as the same value, of the same class, final; written again they give
-// the same bytes.
-TEST(CacheEscapes, ItemsWithoutAPlainLiteralReadBackExactly)
-{
-    const std::string nul("a\0b", 3);
     const Zarn::ZarnValuePtr cases[] = {
         str("cp '/t/a)\"b/in' '/t/a)\"b/out'"),
-        str("/t/x\xff\xfey"),
-        str(nul),
+        str(every),
         raw("ends in )"),
         path("/t/a)\"b/out.txt"),
         Zarn::makePathString("x\xff)\"/f", "/base"),
@@ -63,8 +38,11 @@ TEST(CacheEscapes, ItemsWithoutAPlainLiteralReadBackExactly)
     };
     for (const Zarn::ZarnValuePtr& value : cases) {
         const Zarn::Assignment written = output("v", value);
-        std::string text;
-        const Zarn::Assignment read = roundTrip(written, text);
+        std::stringstream stream;
+        EXPECT_TRUE(Zarn::writeCacheItem(stream, written));
+        const std::string text = stream.str();
+        Zarn::Assignment read;
+        ASSERT_TRUE(Zarn::readCacheItem(stream, read, parser)) << text;
         EXPECT_EQ(text.rfind("A 1 1 %\n", 0), 0u) << text;
         ASSERT_TRUE(read.value) << text;
         EXPECT_EQ(typeid(*read.value), typeid(*value)) << text;
@@ -73,9 +51,6 @@ TEST(CacheEscapes, ItemsWithoutAPlainLiteralReadBackExactly)
         if (!dynamic_cast<const Zarn::ZarnContext*>(value.get())) {
             EXPECT_TRUE(Zarn::isFinalText(*read.value)) << text;
         }
-        std::string again;
-        roundTrip(read, again);
-        EXPECT_EQ(again, text);
     }
 }
 

@@ -6,12 +6,10 @@
 #include <string>
 
 #include "types/zarn_path_string.h"
-#include "types/zarn_wildcards.h"
 #include "test_support.h"
 
 using namespace TestSupport;
 using namespace Zarn;
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -29,158 +27,80 @@ protected:
 
     std::string at(const std::string& name) const { return (dir.path() / name).string(); }
 
-    // The texts of a path literal's resolution.
-    static Words resolvedTexts(const ZarnValuePtr& literal)
+    // The texts of the literal's resolution, compared with the names below
+    // the temporary directory.
+    void expectResolves(const ZarnValuePtr& literal, const Words& names, const std::string& what) const
     {
-        Words texts;
-        for (const auto& member : walkMembers(dynamic_cast<ZarnPathString&>(*literal).resolve()))
-            texts.push_back(member->toString());
-        return texts;
-    }
-
-    static std::vector<ZarnValuePtr> walkMembers(const ZarnValuePtr& value)
-    {
+        Words expected, texts;
+        for (const auto& name : names)
+            expected.push_back(at(name));
+        const ZarnValuePtr value = dynamic_cast<ZarnPathString&>(*literal).resolve();
         if (const auto* members = dynamic_cast<const ZarnList*>(value.get()))
-            return members->getMembers();
-        return {value};
+            for (const auto& member : members->getMembers())
+                texts.push_back(member->toString());
+        else
+            texts.push_back(value->toString());
+        EXPECT_EQ(texts, expected) << what;
     }
 
     TempDir dir;
 };
 
-struct PrefixCase {
-    const char* directory;  // the base directory, below the temporary one
-    const char* pattern;    // the written text
-    Words expected;         // below the temporary directory
-};
-
-const PrefixCase prefixCases[] = {
-    {"app*", "src/*.c", {"app*/src/main.c"}},
-    {"app?", "src/*.c", {"app?/src/main.c"}},
-    {"ap*p?", "src/*.c", {"ap*p?/src/main.c"}},
-    {"ap[p]", "src/*.c", {"ap[p]/src/main.c"}},
-    {"app*", "src/own_*", {"app*/src/own_app*.h"}},
-    {"app?", "src/own_app?.h", {"app?/src/own_app?.h"}},
-    {"app*", "sr?/*", {"app*/src/main.c", "app*/src/own_app*.h"}},
-    {"app*", "*/main.c", {"app*/src/main.c"}},
-    // The written part alone may reach other directories.
-    {"app",
-     "../app?/src/main.?",
-     {"app/../app*/src/main.c", "app/../app?/src/main.c", "app/../appX/src/main.c", "app/../app]/src/main.c"}},
-    // Nothing matches: the pattern stands, below the directory as it is.
-    {"ap*p?", "src/*.z", {"ap*p?/src/*.z"}},
-    {"app*", "none/x.c", {"app*/none/x.c"}},
-};
-
-TEST_F(WildcardPrefixTest, TheBaseDirectoryOfAPathLiteralIsNotAPattern)
-{
-    for (const auto& c : prefixCases) {
-        Words expected;
-        for (const auto& name : c.expected)
-            expected.push_back(at(name));
-        EXPECT_EQ(resolvedTexts(makePathString(c.pattern, dir.path() / c.directory)), expected)
-            << c.directory << " + " << c.pattern;
-    }
-}
-
-// An absolute written text is matched whole: the user wrote every part.
-TEST_F(WildcardPrefixTest, AnAbsoluteWrittenTextIsMatchedWhole)
-{
-    EXPECT_EQ(resolvedTexts(makePathString(at("app?/src/main.c"), dir.path() / "app*")),
-              (Words{at("app*/src/main.c"), at("app?/src/main.c"), at("appX/src/main.c"), at("app]/src/main.c")}));
-    EXPECT_EQ(expandWildcards(dir.path() / "app*", at("ap?p?/src/*.c")),
-              (std::vector<fs::path>{at("ap*p?/src/main.c"), at("apXpY/src/main.c"), at("ap[p]/src/main.c"),
-                                     at("apppp/src/main.c")}));
-}
-
-// A literal that matched nothing keeps its whole path as its text; when it
-// matches later, still only below its own directory.
-TEST_F(WildcardPrefixTest, AnUnmatchedLiteralStaysBelowItsDirectory)
-{
-    for (const char* base : {"app*", "app?", "ap*p?"}) {
-        auto value = makePathString("src/*.z", dir.path() / base);
-        EXPECT_EQ(resolvedTexts(value), Words{at(std::string(base) + "/src/*.z")}) << base;
-        dir.write("appX/src/late.z");
-        dir.write("apXpY/src/late.z");
-        dir.write(std::string(base) + "/src/late.z");
-        EXPECT_EQ(resolvedTexts(value), Words{at(std::string(base) + "/src/late.z")}) << base;
-        fs::remove(dir.path() / base / "src/late.z");
-    }
-}
-
-// The same for a directory holding a reference: it is neither expanded nor
-// matched again.
-TEST_F(WildcardPrefixTest, AnUnmatchedLiteralDoesNotExpandItsDirectory)
-{
-    dir.write("d${x}*/keep.txt");
-    dir.write("dX/src/late.z");
-    auto context = contextWith({set("x", str("X"))});
-    auto value = makePathString("src/*.z", dir.path() / "d${x}*");
-    dynamic_cast<ZarnPathString&>(*value).setResolver(context.get());
-    EXPECT_EQ(resolvedTexts(value), Words{at("d${x}*/src/*.z")});
-    dir.write("d${x}*/src/late.z");
-    EXPECT_EQ(resolvedTexts(value), Words{at("d${x}*/src/late.z")});
-}
-
 // A string made from file-system text (a directory the program found, a
-// project file's path) keeps it as it is when a path literal inserts it;
-// the user's own strings stay patterns.
-TEST_F(WildcardPrefixTest, InsertedDirectoriesAreNotPatterns)
+// project root) is taken as it is, also when a path literal inserts it; the
+// user's own strings stay patterns.
+TEST_F(WildcardPrefixTest, OnlyTheWrittenTextOfAPathLiteralIsAPattern)
 {
-    auto fromFileSystem = [](const std::string& text, std::size_t verbatim, bool final) {
-        auto value = std::make_shared<ZarnString>(text);
-        value->setFinal(final);
-        value->setVerbatimPrefix(verbatim);
-        return value;
-    };
     const std::string root = at("app*");
-    auto matched = makePathString("src", dir.path() / "app*");
+    auto fromFileSystem = std::make_shared<ZarnString>(root);
+    fromFileSystem->setFinal(true);
+    fromFileSystem->setVerbatimPrefix(root.size());
     auto context = contextWith({
-        set("root", fromFileSystem(root, root.size(), true)),
-        set("projectPath", fromFileSystem(root + "/src", root.size() + 1, false)),
-        set("found", dynamic_cast<ZarnPathString&>(*matched).resolve()),
-        // As a tool hands on its product: a list of one.
-        set("foundList", std::make_shared<ZarnList>(std::vector<ZarnValuePtr>{
-                             dynamic_cast<ZarnPathString&>(*matched->clone()).resolve()})),
+        set("root", fromFileSystem),
+        set("found", dynamic_cast<ZarnPathString&>(*makePathString("src", dir.path() / "app*")).resolve()),
         set("ext", str("*.c")),
         set("user", finalStr(at("app?"))),
     });
-    const struct { const char* text; Words expected; } cases[] = {
-        {"${root}/src/*.c", {"app*/src/main.c"}},
-        {"${root}", {"app*"}},
-        {"${root}/", {"app*/"}},
-        {"${projectPath}/*.c", {"app*/src/main.c"}},
-        {"${found}/*.c", {"app*/src/main.c"}},
-        {"${found}/../src/own_*", {"app*/src/../src/own_app*.h"}},
-        {"${foundList}/*.c", {"app*/src/main.c"}},
-        {"${root}/src/${ext}", {"app*/src/main.c"}},
+    const std::string all = "/src/main.c";
+    const struct { const char* directory; std::string written; Words expected; } cases[] = {
+        {"app*", "src/*.c", {"app*/src/main.c"}},
+        {"app*", "src/own_*", {"app*/src/own_app*.h"}},
+        {"app*", "sr?/*", {"app*/src/main.c", "app*/src/own_app*.h"}},
+        // The written part alone may reach other directories.
+        {"app",
+         "../app?/src/main.?",
+         {"app/../app*" + all, "app/../app?" + all, "app/../appX" + all, "app/../app]" + all}},
+        // An absolute written text is matched whole: the user wrote every part.
+        {"app*", at("ap?p?/src/*.c"), {"ap*p?" + all, "apXpY" + all, "ap[p]" + all, "apppp" + all}},
+        // Nothing matches: the pattern stands, below the directory as it is.
+        {"ap*p?", "src/*.z", {"ap*p?/src/*.z"}},
+        {"app*", "none/x.c", {"app*/none/x.c"}},
+        {"app", "${root}/", {"app*/"}},
+        {"app", "${found}/../src/own_*", {"app*/src/../src/own_app*.h"}},
+        {"app", "${root}/src/${ext}", {"app*" + all}},
         // A name that only begins with inserted text: that part as it is.
-        {"${root}X/src/*.c", {"app*X/src/main.c"}},
-        {"${root}?/src/*.c", {"app*X/src/main.c"}},
-        {"${user}/src/main.c", {"app*/src/main.c", "app?/src/main.c", "appX/src/main.c", "app]/src/main.c"}},
+        {"app", "${root}?/src/*.c", {"app*X" + all}},
+        {"app", "${user}/src/main.c", {"app*" + all, "app?" + all, "appX" + all, "app]" + all}},
     };
     for (const auto& c : cases) {
-        Words expected;
-        for (const auto& name : c.expected)
-            expected.push_back(at(name));
-        auto value = makePathString(c.text, dir.path() / "app");
+        auto value = makePathString(c.written, dir.path() / c.directory);
         dynamic_cast<ZarnPathString&>(*value).setResolver(context.get());
-        EXPECT_EQ(resolvedTexts(value), expected) << c.text;
+        expectResolves(value, c.expected, c.directory + (" + " + c.written));
     }
 }
 
-TEST(WildcardDirectoryTest, PatternsWithoutWildcardsJoinTheDirectoryAsItIs)
+// A literal that matched nothing, matched again later, still only below its
+// own directory, which holds a reference that is not expanded either.
+TEST_F(WildcardPrefixTest, AnUnmatchedLiteralStaysBelowItsDirectoryAsItIs)
 {
-    const struct { fs::path directory, pattern, expected; } cases[] = {
-        {"/no/such*", "a/b.c", "/no/such*/a/b.c"},
-        {"/no/such?", "/abs/x", "/abs/x"},
-        {"", "rel/x", "rel/x"},
-        {"/d*", "a//b", "/d*/a/b"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(expandWildcards(c.directory, c.pattern), std::vector<fs::path>{c.expected}) << c.pattern;
-        EXPECT_EQ(walkWildcardComponents(c.directory, c.pattern), std::vector<fs::path>{c.expected}) << c.pattern;
-    }
+    dir.write("d${x}*/keep.txt");
+    auto context = contextWith({set("x", str("X"))});
+    auto value = makePathString("src/*.z", dir.path() / "d${x}*");
+    dynamic_cast<ZarnPathString&>(*value).setResolver(context.get());
+    expectResolves(value, {"d${x}*/src/*.z"}, "before");
+    for (const char* file : {"dX/src/late.z", "d${x}*Y/src/late.z", "d${x}*/src/late.z"})
+        dir.write(file);
+    expectResolves(value, {"d${x}*/src/late.z"}, "after");
 }
 
 }  // namespace
