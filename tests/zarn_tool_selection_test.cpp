@@ -196,108 +196,65 @@ TEST_F(ToolSelectionTest, WantsScoreByComparingValues)
     EXPECT_EQ(scoreTool(*tool, *target, custom).score, 10 + 3 + 3 + 1 + 10);
 }
 
-// Of equally scoring tools, one for the machine zarn runs on beats a cross
-// tool unless the target names its machine; a higher score still wins.
+// Of equally scoring tools, one for the machine zarn runs on (processor,
+// then system) beats a foreign one unless the target names its machine; a
+// higher score still wins.
 TEST_F(ToolSelectionTest, NativeToolWinsATieUnlessTheTargetNamesItsMachine)
 {
-    auto toolFor = [](const std::string& name, const std::string& arch, int score) {
+    // A tool for that machine text, or for that processor alone when the
+    // text has no "-".
+    auto tool = [](const std::string& name, const std::string& machine, int score = 1) {
         std::map<Util::CiString, MatchEntry> kinds;
         for (int i = 0; i < score; ++i)
             kinds["v" + std::to_string(i)] = {MatchKind::PartialMatch, 0};
-        auto tool = fake(name, verdict(kinds));
-        tool->arch = arch;
-        return tool;
+        auto made = fake(name, verdict(kinds));
+        made->arch = machine.substr(0, machine.find('-'));
+        made->machine = machine.find('-') == std::string::npos ? "" : machine;
+        return made;
     };
+    using Tools = std::vector<std::shared_ptr<FakeMatcher>>;
+    const Tools armX86 = {tool("a_arm", "arm"), tool("b_x86", "x86_64")};
+    const Tools winGnu = {tool("a_win", "x86_64-w64-mingw32"), tool("b_gnu", "x86_64-linux-gnu")};
+    const Tools eabiHf = {tool("a_eabi", "arm-none-eabi"), tool("b_hf", "arm-linux-gnueabihf")};
     const struct {
-        const char* what;
-        std::vector<std::shared_ptr<FakeMatcher>> tools;
-        std::vector<Assignment> target;
-        std::string native;
-        std::string best;
-    } cases[] = {
-        {"cross sorts first", {toolFor("a_arm", "arm", 1), toolFor("b_x86", "x86_64", 1)}, {}, "x86_64", "b_x86"},
-        {"native sorts first", {toolFor("a_x86", "x86_64", 1), toolFor("b_arm", "arm", 1)}, {}, "x86_64", "a_x86"},
-        {"arch compared ignoring case", {toolFor("a_arm", "arm", 1), toolFor("b_x86", "X86_64", 1)}, {}, "x86_64",
-         "b_x86"},
-        {"a tool of no machine is no cross tool", {toolFor("a_arm", "arm", 1), toolFor("b_any", "", 1)}, {},
-         "x86_64", "b_any"},
-        {"two cross tools: the name decides", {toolFor("a_arm", "arm", 1), toolFor("b_mips", "mips", 1)}, {},
-         "x86_64", "a_arm"},
-        {"only a cross tool", {toolFor("a_arm", "arm", 1)}, {}, "x86_64", "a_arm"},
-        {"a higher score wins", {toolFor("a_arm", "arm", 2), toolFor("b_x86", "x86_64", 1)}, {}, "x86_64", "a_arm"},
-        {"native machine unknown", {toolFor("a_arm", "arm", 1), toolFor("b_x86", "x86_64", 1)}, {}, "", "a_arm"},
-        {"target sets ARCH", {toolFor("a_arm", "arm", 1), toolFor("b_x86", "x86_64", 1)},
-         {set("ARCH", str("arm"))}, "x86_64", "a_arm"},
-        {"target sets TOOLCHAIN_TRIPLET", {toolFor("a_arm", "arm", 1), toolFor("b_x86", "x86_64", 1)},
-         {set("TOOLCHAIN_TRIPLET", str("arm-none-eabi"))}, "x86_64", "a_arm"},
-        {"the kernel's arm name", {toolFor("a_mips", "mips", 1), toolFor("b_arm", "arm", 1)}, {}, "armv7l", "b_arm"},
-        {"the kernel's powerpc name", {toolFor("a_arm", "arm", 1), toolFor("b_ppc", "powerpc64le", 1)}, {}, "ppc64le",
-         "b_ppc"},
-        {"the kernel's 32-bit x86 name", {toolFor("a_arm", "arm", 1), toolFor("b_x86", "i686", 1)}, {}, "i586",
-         "b_x86"},
-        {"64-bit arm is not arm", {toolFor("a_arm", "arm", 1), toolFor("b_arm64", "aarch64", 1)}, {}, "aarch64",
-         "b_arm64"},
-        {"an empty ARCH asks for nothing", {toolFor("a_arm", "arm", 1), toolFor("b_x86", "x86_64", 1)},
-         {set("ARCH", str(""))}, "x86_64", "b_x86"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        RegisteredTools tools;
-        for (const auto& tool : c.tools)
-            tools.emplace(tool->name, tool);
-        Matcher* best = selectBestTool(tools, *targetWith(c.target), MatchWeights(), c.native);
-        EXPECT_EQ(best ? best->name.str() : "", c.best);
-    }
-}
-
-// On the native processor, a toolchain for the system zarn runs on beats one
-// for another system (Windows, bare metal) on a tie.
-TEST_F(ToolSelectionTest, ToolchainForTheNativeSystemWinsATie)
-{
-    auto toolFor = [](const std::string& name, const std::string& machine) {
-        auto tool = fake(name, verdict({{"v", {MatchKind::PartialMatch, 0}}}));
-        tool->machine = machine;
-        tool->arch = machine.substr(0, machine.find('-'));
-        return tool;
-    };
-    const struct {
-        const char* what;
-        std::vector<std::shared_ptr<FakeMatcher>> tools;
+        Tools tools;
         std::vector<Assignment> target;
         std::string native;
         std::string system;
         std::string best;
     } cases[] = {
-        {"windows sorts first", {toolFor("a_win", "x86_64-w64-mingw32"), toolFor("b_gnu", "x86_64-linux-gnu")}, {},
-         "x86_64", "Linux", "b_gnu"},
-        {"linux sorts first", {toolFor("a_gnu", "x86_64-pc-linux-gnu"), toolFor("b_win", "x86_64-w64-mingw32")}, {},
-         "x86_64", "Linux", "a_gnu"},
-        {"bare metal on the native processor",
-         {toolFor("a_eabi", "arm-none-eabi"), toolFor("b_hf", "arm-linux-gnueabihf")}, {}, "armv7l", "Linux",
-         "b_hf"},
-        {"the native processor still beats another",
-         {toolFor("a_arm", "arm-linux-gnueabihf"), toolFor("b_win", "x86_64-w64-mingw32")}, {}, "x86_64", "Linux",
+        {armX86, {}, "x86_64", "Linux", "b_x86"},
+        {{tool("a_arm", "arm"), tool("b_x86", "X86_64")}, {}, "x86_64", "Linux", "b_x86"},
+        {{tool("a_arm", "arm"), tool("b_any", "")}, {}, "x86_64", "Linux", "b_any"},
+        {{tool("a_arm", "arm")}, {}, "x86_64", "Linux", "a_arm"},
+        {{tool("a_arm", "arm", 2), tool("b_x86", "x86_64")}, {}, "x86_64", "Linux", "a_arm"},
+        {armX86, {}, "", "Linux", "a_arm"},
+        {armX86, {set("ARCH", str("arm"))}, "x86_64", "Linux", "a_arm"},
+        {armX86, {set("TOOLCHAIN_TRIPLET", str("arm-none-eabi"))}, "x86_64", "Linux", "a_arm"},
+        {armX86, {set("ARCH", str(""))}, "x86_64", "Linux", "b_x86"},
+        // The kernel's names of a processor family.
+        {{tool("a_mips", "mips"), tool("b_arm", "arm")}, {}, "armv7l", "Linux", "b_arm"},
+        {{tool("a_arm", "arm"), tool("b_ppc", "powerpc64le")}, {}, "ppc64le", "Linux", "b_ppc"},
+        {{tool("a_arm", "arm"), tool("b_x86", "i686")}, {}, "i586", "Linux", "b_x86"},
+        {{tool("a_arm", "arm"), tool("b_arm64", "aarch64")}, {}, "aarch64", "Linux", "b_arm64"},
+        // Another system on the native processor.
+        {winGnu, {}, "x86_64", "Linux", "b_gnu"},
+        {eabiHf, {}, "armv7l", "Linux", "b_hf"},
+        {{tool("a_arm", "arm-linux-gnueabihf"), tool("b_win", "x86_64-w64-mingw32")}, {}, "x86_64", "Linux",
          "b_win"},
-        {"target sets ARCH", {toolFor("a_win", "x86_64-w64-mingw32"), toolFor("b_gnu", "x86_64-linux-gnu")},
-         {set("ARCH", str("x86_64"))}, "x86_64", "Linux", "b_gnu"},
-        {"target sets ARCH of another processor",
-         {toolFor("a_eabi", "arm-none-eabi"), toolFor("b_hf", "arm-linux-gnueabihf")}, {set("ARCH", str("arm"))},
-         "x86_64", "Linux", "a_eabi"},
-        {"target sets TOOLCHAIN_TRIPLET",
-         {toolFor("a_win", "x86_64-w64-mingw32"), toolFor("b_gnu", "x86_64-linux-gnu")},
-         {set("TOOLCHAIN_TRIPLET", str("x86_64"))}, "x86_64", "Linux", "a_win"},
-        {"system unknown", {toolFor("a_win", "x86_64-w64-mingw32"), toolFor("b_gnu", "x86_64-linux-gnu")}, {},
-         "x86_64", "", "a_win"},
-        {"a tool of no machine is at home", {toolFor("a_win", "x86_64-w64-mingw32"), toolFor("b_any", "")}, {},
-         "x86_64", "Linux", "b_any"},
+        {winGnu, {set("ARCH", str("x86_64"))}, "x86_64", "Linux", "b_gnu"},
+        {eabiHf, {set("ARCH", str("arm"))}, "x86_64", "Linux", "a_eabi"},
+        {winGnu, {set("TOOLCHAIN_TRIPLET", str("x86_64"))}, "x86_64", "Linux", "a_win"},
+        {winGnu, {}, "x86_64", "", "a_win"},
+        {{tool("a_win", "x86_64-w64-mingw32"), tool("b_any", "")}, {}, "x86_64", "Linux", "b_any"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const auto& c = cases[i];
         RegisteredTools tools;
-        for (const auto& tool : c.tools)
-            tools.emplace(tool->name, tool);
+        for (const auto& each : c.tools)
+            tools.emplace(each->name, each);
         Matcher* best = selectBestTool(tools, *targetWith(c.target), MatchWeights(), c.native, c.system);
-        EXPECT_EQ(best ? best->name.str() : "", c.best);
+        EXPECT_EQ(best ? best->name.str() : "", c.best) << "case " << i;
     }
 }
 

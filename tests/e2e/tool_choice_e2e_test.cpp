@@ -1,5 +1,5 @@
-// Which tool builds a C target: the machine's own toolchain beside a cross
-// toolchain, the product a target declares against the flags it inherits,
+// Which tool builds a C target: the machine's own toolchain beside foreign
+// ones, the product a target declares against the flags it inherits,
 // and dependencies named like the outputs they hand on.
 #include <gtest/gtest.h>
 
@@ -32,76 +32,72 @@ bool endsWith(const std::string& text, const std::string& end)
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
-const std::string answerProgram = "#include <stdio.h>\nint main(void) { printf(\"%d\\n\", 42); return 0; }\n";
-
-// A cross compiler registered beside the machine's own toolchain builds only
-// the targets that ask for its architecture, whichever name sorts first.
-TEST(ToolChoiceE2e, CrossToolchainBuildsOnlyTargetsThatAskForIt)
+// A fake toolchain for another machine in that bin directory whose gcc logs
+// its calls ("<machine>-gcc.log") instead of compiling.
+void addLoggingToolchain(const fs::path& binDir, const std::string& machine, const std::string& version)
 {
-    const std::string native = E2e::machineArch();
-    if (native.empty() || native.rfind("arm", 0) == 0)
-        GTEST_SKIP() << "the fake cross toolchain is for arm";
-    const struct { std::string cross; std::string own; } orders[] = {
-        {"default_gnu_10_3_1_arm", "default_gnu_12_2_0_" + native},
-        {"z_cross", "a_native"},
+    FakeToolchain::BinDir bin(binDir);
+    FakeToolchain::Compiler gcc = FakeToolchain::compiler(machine + "-gcc", machine, version);
+    gcc.realProgram.clear();
+    bin.add(gcc);
+    bin.addBinutils(machine + "-");
+}
+
+// A cross toolchain and one for another system on this processor, registered
+// beside the machine's own, build only the targets that ask for them,
+// whichever name sorts first. ARCH names the processor, not the system.
+TEST(ToolChoiceE2e, ForeignToolchainsBuildOnlyTargetsThatAskForThem)
+{
+    const std::string arch = E2e::machineArch();
+    const std::string native = FakeToolchain::realAnswer("/usr/bin/gcc", "-dumpmachine");
+    if (arch.empty() || arch.rfind("arm", 0) == 0 || native.rfind(arch + "-", 0) != 0)
+        GTEST_SKIP() << "the fakes are for arm and for this processor's Windows";
+    const std::string cross = "arm-none-eabi";
+    const std::string windows = arch + "-w64-mingw32";
+    // The first names are what --find-compilers gives: "-" sorts before "_".
+    const struct { std::string cross, windows, own; } orders[] = {
+        {"default_gnu_10_3_1_arm", "default_gnu_12-win32_" + arch, "default_gnu_12_2_0_" + arch},
+        {"z_cross", "a_windows", "b_native"},
     };
     for (const auto& names : orders) {
         SCOPED_TRACE(names.cross);
         Sandbox box;
-        FakeToolchain::BinDir arm(box.root() / "arm" / "bin");
-        FakeToolchain::Compiler gcc = FakeToolchain::compiler("arm-none-eabi-gcc", "arm-none-eabi", "10.3.1");
-        gcc.realProgram.clear();  // logs its calls instead
-        arm.add(gcc);
-        arm.addBinutils("arm-none-eabi-");
-        box.write(box.registryFile(),
-                  "tools {\n" + E2e::gnuToolDefinition(names.cross, arm.path().parent_path()) + E2e::gnuToolDefinition(names.own, "/usr/bin") + "}\n");
-        box.write("zarn.txt", R"z(unit demo
-app: {
-  C_FILES = P"(src/main.c)"
-}
-firmware: {
-  C_FILES = P"(src/main.c)"
-  ARCH = "arm"
-}
-)z");
-        box.write("src/main.c", answerProgram);
-
-        const auto plain = box.run({"-v", "3", "app"});
-        ASSERT_EQ(plain.status, 0) << plain.out;
-        EXPECT_NE(plain.out.find("Best registered tool: " + names.own + ", score: "), std::string::npos) << plain.out;
-        EXPECT_EQ(E2e::runProgram(E2e::findFile(box.work() / "out", "app")), "42\n");
-        EXPECT_FALSE(fs::exists(arm / "arm-none-eabi-gcc.log")) << "the cross compiler ran for a plain target";
-
-        const auto firmware = box.run({"-v", "3", "firmware"});
-        ASSERT_EQ(firmware.status, 0) << firmware.out;
-        EXPECT_NE(firmware.out.find("Best registered tool: " + names.cross + ", score: "), std::string::npos)
-            << firmware.out;
-        EXPECT_TRUE(fs::exists(arm / "arm-none-eabi-gcc.log"));
+        const fs::path crossBin = box.root() / "arm" / "bin";
+        const fs::path windowsBin = box.root() / "mingw" / "bin";
+        const fs::path crossLog = crossBin / (cross + "-gcc.log");
+        const fs::path windowsLog = windowsBin / (windows + "-gcc.log");
+        addLoggingToolchain(crossBin, cross, "10.3.1");
+        addLoggingToolchain(windowsBin, windows, "12-win32");
+        box.write(box.registryFile(), "tools {\n" + E2e::gnuToolDefinition(names.cross, crossBin.parent_path()) +
+                                          E2e::gnuToolDefinition(names.windows, windowsBin) +
+                                          E2e::gnuToolDefinition(names.own, "/usr/bin") + "}\n");
+        box.write("zarn.txt", "unit demo\napp: {\n  C_FILES = P\"(main.c)\"\n}\n"
+                              "cpu: {\n  C_FILES = P\"(main.c)\"\n  ARCH = \"" + arch + "\"\n}\n"
+                              "firmware: {\n  C_FILES = P\"(main.c)\"\n  ARCH = \"arm\"\n}\n"
+                              "win: {\n  C_FILES = P\"(main.c)\"\n  TOOLCHAIN_TRIPLET = \"" + windows + "\"\n}\n");
+        box.write("main.c", "#include <stdio.h>\nint main(void) { printf(\"%d\\n\", 42); return 0; }\n");
+        const struct { const char* target; std::string tool; fs::path log; } runs[] = {
+            {"app", names.own, {}},
+            {"cpu", names.own, {}},
+            {"firmware", names.cross, crossLog},
+            {"win", names.windows, windowsLog},
+        };
+        for (const auto& r : runs) {
+            const auto run = box.run({"-v", "3", r.target});
+            ASSERT_EQ(run.status, 0) << r.target << "\n" << run.out;
+            EXPECT_NE(run.out.find("Best registered tool: " + r.tool + ", score: "), std::string::npos)
+                << r.target << "\n" << run.out;
+            for (const fs::path& log : {crossLog, windowsLog})
+                EXPECT_EQ(fs::exists(log), log == r.log) << r.target << ": " << log;
+            fs::remove(r.log);
+        }
+        EXPECT_EQ(E2e::runProgram(E2e::findFile(box.work() / "out" / native, "app")), "42\n");
     }
 }
 
-// With no toolchain for this machine, the cross toolchain still builds
-// every target.
-TEST(ToolChoiceE2e, LoneCrossToolchainBuildsPlainTargets)
-{
-    Sandbox box;
-    FakeToolchain::BinDir arm(box.root() / "arm" / "bin");
-    FakeToolchain::Compiler gcc = FakeToolchain::compiler("arm-none-eabi-gcc", "arm-none-eabi", "10.3.1");
-    gcc.realProgram.clear();
-    arm.add(gcc);
-    arm.addBinutils("arm-none-eabi-");
-    box.write(box.registryFile(), "tools {\n" + E2e::gnuToolDefinition("default_gnu_10_3_1_arm", arm.path().parent_path()) + "}\n");
-    box.write("zarn.txt", "unit demo\napp: {\n  C_FILES = P\"(src/main.c)\"\n}\n");
-    box.write("src/main.c", answerProgram);
-    const auto result = box.run({"-v", "3"});
-    ASSERT_EQ(result.status, 0) << result.out;
-    EXPECT_NE(result.out.find("Best registered tool: default_gnu_10_3_1_arm, score: "), std::string::npos)
-        << result.out;
-    EXPECT_TRUE(fs::exists(arm / "arm-none-eabi-gcc.log"));
-}
-
 // Compiler and linker settings that every target inherits from a profile do
-// not turn a declared library into a program.
+// not turn a declared library into a program; a shared object with sources of
+// its own is left to gcc, as ld would leave those sources out.
 TEST(ToolChoiceE2e, DeclaredProductWinsOverInheritedFlags)
 {
     Sandbox box;
@@ -121,19 +117,9 @@ profiles {
   }
 }
 )z");
-    box.write("zarn.txt", R"z(unit demo
-all: greet shared core bare app {
+    std::string units = R"z(unit demo
+all: greet shared core bare mixedSO mixedSHARED {
   NO_TOOL
-}
-greet: +pic {
-  OBJS
-  SO
-  OUTPUT_NAME = "libgreet.so"
-}
-shared: +pic {
-  OBJS
-  SHARED
-  OUTPUT_NAME = "libshared.so"
 }
 core: +pic {
   OBJS
@@ -144,45 +130,52 @@ bare: +pic {
   STATIC
   OUTPUT_NAME = "libbare"
 }
-app: core {
-  C_FILES = P"(src/main.c)"
-  LIB = core.lib
-}
 pic: {
   C_FILES = P"(src/twice.c)"
   C_FLAGS = "-O2 -fPIC -c"
 }
-)z");
+)z";
+    for (const std::string kind : {"SO", "SHARED"}) {
+        units += (kind == "SO" ? "greet" : "shared") + std::string(": +pic {\n  OBJS\n  ") + kind +
+                 "\n  OUTPUT_NAME = \"lib" + kind + ".so\"\n}\n";
+        units += "mixed" + kind + ": +pic {\n  C_FILES = P\"(src/extra.c)\"\n  C_FLAGS = \"-fPIC -shared\"\n" +
+                 "  OBJS\n  " + kind + "\n  OUTPUT_NAME = \"libmixed" + kind + ".so\"\n}\n";
+    }
+    box.write("zarn.txt", units);
     box.write("inc/twice.h", "int twice(int);\n");
     box.write("libs/.keep", "");
     box.write("src/twice.c", "#include \"twice.h\"\nint twice(int x) { return FACTOR * x; }\n");
-    box.write("src/main.c", "#include <stdio.h>\n#include \"twice.h\"\n"
-                            "int main(void) { printf(\"%d\\n\", twice(21)); return 0; }\n");
+    box.write("src/extra.c", "int greet_extra(int x) { return 3 * x; }\n");
     const auto result = box.run({"-v", "3"});
     ASSERT_EQ(result.status, 0) << result.out;
-    for (const char* target : {"greet", "shared"})
-        EXPECT_TRUE(endsWith(chosenTool(result.out, target), "ld")) << target << "\n" << result.out;
-    for (const char* target : {"core", "bare"})
-        EXPECT_TRUE(endsWith(chosenTool(result.out, target), "ar")) << target << "\n" << result.out;
-    for (const char* library : {"libgreet.so", "libshared.so"}) {
-        const fs::path file = E2e::findFile(box.work() / "out", library);
-        ASSERT_FALSE(file.empty()) << library;
-        const std::string elf = box.read(file);
-        ASSERT_GT(elf.size(), 16u);
-        EXPECT_EQ(elf.rfind("\x7f" "ELF", 0), 0u);
-        EXPECT_EQ(elf[16], 3) << library << " is not a shared object";
+    const struct { const char* target; const char* tool; const char* file; } products[] = {
+        {"greet", "ld", "libSO.so"},          {"shared", "ld", "libSHARED.so"},
+        {"mixedSO", "gcc", "libmixedSO.so"}, {"mixedSHARED", "gcc", "libmixedSHARED.so"},
+        {"core", "ar", "libcore.a"},          {"bare", "ar", "libbare"},
+    };
+    for (const auto& p : products) {
+        SCOPED_TRACE(p.target);
+        EXPECT_TRUE(endsWith(chosenTool(result.out, p.target), p.tool)) << result.out;
+        const fs::path file = E2e::findFile(box.work() / "out", p.file);
+        ASSERT_FALSE(file.empty());
+        const std::string bytes = box.read(file);
+        if (std::string(p.tool) == "ar") {
+            EXPECT_EQ(bytes.rfind("!<arch>\n", 0), 0u) << "not an archive";
+            continue;
+        }
+        EXPECT_EQ(bytes.substr(0, 4) + bytes.substr(16, 1), "\x7f" "ELF\x03") << "not a shared object";
+        EXPECT_NE(bytes.find("twice"), std::string::npos);
+        if (std::string(p.tool) == "gcc") {
+            EXPECT_NE(bytes.find("greet_extra"), std::string::npos) << "the target's own source was left out";
+        }
     }
-    for (const char* library : {"libcore.a", "libbare"}) {
-        const fs::path file = E2e::findFile(box.work() / "out", library);
-        ASSERT_FALSE(file.empty()) << library;
-        EXPECT_EQ(box.read(file).rfind("!<arch>\n", 0), 0u) << library << " is not an archive";
-    }
-    EXPECT_EQ(E2e::runProgram(E2e::findFile(box.work() / "out", "app")), "42\n");
 }
 
 // Targets named like what they hand on: "objs" hands on `objs` and "lib"
 // hands on `lib`, which "+" merges into the dependent under the same name.
-TEST(ToolChoiceE2e, DependencyNamedLikeItsOutputBuilds)
+// Outputs that cannot join the dependent's variable of that name stop the
+// run with an error naming both targets and the variable.
+TEST(ToolChoiceE2e, DependenciesNamedLikeTheirOutputs)
 {
     Sandbox box;
     box.write(box.registryFile(), "tools {\n" + E2e::gnuToolDefinition("gnu", "/usr/bin") + "}\n");
@@ -198,26 +191,6 @@ objs: {
   C_FILES = P"(src/twice.c)"
   C_FLAGS = "-O2 -c"
 }
-)z");
-    box.write("src/twice.c", "int twice(int x) { return 2 * x; }\n");
-    box.write("src/main.c", "#include <stdio.h>\nint twice(int);\n"
-                            "int main(void) { printf(\"%d\\n\", twice(21)); return 0; }\n");
-    const auto result = box.run({});
-    ASSERT_EQ(result.status, 0) << result.out;
-    EXPECT_EQ(E2e::runProgram(E2e::findFile(box.work() / "out", "app")), "42\n");
-    EXPECT_EQ(box.read(E2e::findFile(box.work() / "out", "libx.a")).rfind("!<arch>\n", 0), 0u);
-
-    const auto again = box.run({});
-    EXPECT_EQ(again.status, 0) << again.out;
-    EXPECT_EQ(again.out.find("Starting build job"), std::string::npos) << again.out;
-}
-
-// Outputs that cannot join the dependent's variable of the same name stop
-// the run with an error that names both targets and the variable.
-TEST(ToolChoiceE2e, DependencyOutputsMeetingAnotherKindOfValue)
-{
-    Sandbox box;
-    box.write("zarn.txt", R"z(unit demo
 named: dep {
   dep = 5
   cmdline = "echo named"
@@ -231,6 +204,17 @@ dep: {
   cmdline = "echo dep"
 }
 )z");
+    box.write("src/twice.c", "int twice(int x) { return 2 * x; }\n");
+    box.write("src/main.c", "#include <stdio.h>\nint twice(int);\n"
+                            "int main(void) { printf(\"%d\\n\", twice(21)); return 0; }\n");
+    const auto result = box.run({});
+    ASSERT_EQ(result.status, 0) << result.out;
+    EXPECT_EQ(E2e::runProgram(E2e::findFile(box.work() / "out", "app")), "42\n");
+    EXPECT_EQ(box.read(E2e::findFile(box.work() / "out", "libx.a")).rfind("!<arch>\n", 0), 0u);
+    const auto again = box.run({});
+    EXPECT_EQ(again.status, 0) << again.out;
+    EXPECT_EQ(again.out.find("Starting build job"), std::string::npos) << again.out;
+
     const auto named = box.run({"named"});
     EXPECT_EQ(named.status, 1);
     EXPECT_NE(named.out.find("Error: Target 'demo::named' cannot take the outputs of dependency 'demo::dep' as its "

@@ -1,13 +1,15 @@
 // Toolchain definitions whose compilers are found by probing: wrappers
-// without a "#!" line, directories PATH cannot hold, machine texts that are
-// no directory name, relative toolchain paths, and several definitions over
-// one directory.
+// without a "#!" line, relative toolchain paths, directories PATH cannot
+// hold, machine texts that are no directory name, and several definitions
+// over one directory.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "e2e/e2e_harness.h"
@@ -19,48 +21,32 @@ namespace {
 using E2e::Sandbox;
 namespace fs = std::filesystem;
 
-const std::string cProgram = R"z(unit demo
-app: {
-  C_FILES = P"(src/main.c)"
-}
-)z";
-
-const std::string c3Library = R"z(unit demo
-core: {
-  STATIC
-  C3_FILES = P"(src/core.c3)"
-}
-)z";
-
-// A registry of "gnu-gcc" definitions, one per (name, toolchain_path).
-std::string gnuRegistry(const std::vector<std::pair<std::string, std::string>>& definitions)
+// A registry of definitions, one per (name, toolchain_path); a name starting
+// with "c3" is a "c3c" one, any other a "gnu-gcc" one.
+std::string registryOf(const std::vector<std::pair<std::string, std::string>>& definitions)
 {
     std::string text = "tools {\n";
     for (const auto& [name, path] : definitions)
-        text += "  " + name + " {\n    tool_type = \"gnu-gcc\"\n    toolchain_path = \"" + path + "\"\n  }\n";
+        text += "  " + name + " {\n    tool_type = \"" + (name.rfind("c3", 0) == 0 ? "c3c" : "gnu-gcc") +
+                "\"\n    toolchain_path = \"" + path + "\"\n  }\n";
     return text + "}\n";
 }
 
-std::string c3Registry(const fs::path& path)
+// A C program "app" and, when asked, a C3 library "core" built with it.
+void writeProject(const Sandbox& box, bool withC3 = false)
 {
-    return "tools {\n  c3 {\n    tool_type = \"c3c\"\n    toolchain_path = \"" + path.string() + "\"\n  }\n}\n";
+    box.write("zarn.txt", std::string("unit demo\n") + (withC3 ? "all: app core {\n  NO_TOOL\n}\n" : "") +
+                              "app: {\n  C_FILES = P\"(src/main.c)\"\n}\n" +
+                              (withC3 ? "core: {\n  STATIC\n  C3_FILES = P\"(src/core.c3)\"\n}\n" : ""));
+    box.write("src/main.c", "int main(void) { return 0; }\n");
+    box.write("src/core.c3", "module core;\n");
 }
 
-void writeCProject(const Sandbox& box)
-{
-    box.write("zarn.txt", cProgram);
-    box.write("src/main.c", "#include <stdio.h>\nint main(void) { puts(\"built\"); return 0; }\n");
-}
-
-// Drops the "#!" line of a script, leaving an executable text file that only
-// a shell knows how to run.
+// Drops the "#!" line of a script: only a shell knows how to run the rest.
 void dropInterpreterLine(const fs::path& script)
 {
-    std::string text;
-    {
-        std::ifstream in(script, std::ios::binary);
-        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    std::ifstream in(script, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     ASSERT_EQ(text.rfind("#!", 0), 0u);
     std::ofstream(script, std::ios::binary | std::ios::trunc) << text.substr(text.find('\n') + 1);
 }
@@ -70,54 +56,34 @@ std::string everything(const E2e::RunResult& run)
     return run.out + run.err;
 }
 
-bool anyEntryNamed(const fs::path& root, const std::string& name)
+// A machine text of exactly that length.
+std::string machineOfLength(size_t length)
 {
-    std::error_code error;
-    for (auto it = fs::recursive_directory_iterator(root, error); !error && it != fs::recursive_directory_iterator();
-         it.increment(error)) {
-        if (it->path().filename() == name)
-            return true;
-    }
-    return false;
+    const std::string head = "x86_64-linux-";
+    return head + std::string(length - head.size(), 'g');
 }
 
-size_t countLines(const std::string& text, const std::string& line)
-{
-    size_t count = 0;
-    for (const std::string& each : E2e::lines(text))
-        count += each == line ? 1 : 0;
-    return count;
-}
-
-TEST(ToolchainProbeE2e, AGnuCompilerScriptWithoutAnInterpreterLineIsFoundAndRun)
+TEST(ToolchainProbeE2e, ScriptsWithoutAnInterpreterLineInRelativeDirectoriesAreFoundAndRun)
 {
     Sandbox box;
-    FakeToolchain::BinDir bin(box.root() / "tc" / "bin");
+    FakeToolchain::BinDir bin(box.work() / "tc" / "bin");
     bin.addScript("gcc", "case \"$1\" in -dumpmachine) echo x86_64-linux-gnu; exit 0;; -dumpfullversion) echo "
                          "12.2.0; exit 0;; esac\nexec /usr/bin/gcc \"$@\"\n");
     dropInterpreterLine(bin / "gcc");
     bin.addBinutils("", false);
-    box.write(box.registryFile(), gnuRegistry({{"wrapped", (box.root() / "tc").string()}}));
-    writeCProject(box);
+    const fs::path c3c = FakeC3c::write(box.work() / "kit" / "bin" / "c3c");
+    dropInterpreterLine(c3c);
+    box.write(box.registryFile(), registryOf({{"local", "tc"}, {"c3", "kit"}}));
+    writeProject(box, true);
     const auto run = box.run({});
     ASSERT_EQ(run.status, 0) << everything(run);
-    EXPECT_TRUE(fs::exists(box.work() / "out" / "x86_64-linux-gnu" / "demo" / "app" / "app")) << everything(run);
+    EXPECT_NE(run.out.find("\"" + (bin / "gcc").string() + "\""), std::string::npos) << run.out;
+    EXPECT_TRUE(fs::exists(box.work() / "out" / "x86_64-linux-gnu" / "demo" / "app" / "app"));
+    EXPECT_EQ(FakeC3c::buildCalls(c3c).size(), 1u);
+    EXPECT_TRUE(fs::exists(box.work() / "out" / "c3c-0.6.1" / "demo" / "core" / "core.a"));
 }
 
-TEST(ToolchainProbeE2e, AC3CompilerScriptWithoutAnInterpreterLineIsFoundAndRun)
-{
-    Sandbox box;
-    const fs::path compiler = FakeC3c::write(box.root() / "kit" / "bin" / "c3c");
-    dropInterpreterLine(compiler);
-    box.write(box.registryFile(), c3Registry(box.root() / "kit"));
-    box.write("zarn.txt", c3Library);
-    box.write("src/core.c3", "module core;\n");
-    const auto run = box.run({});
-    ASSERT_EQ(run.status, 0) << everything(run);
-    EXPECT_TRUE(fs::exists(box.work() / "out" / "c3c-0.6.1" / "demo" / "core" / "core.a")) << everything(run);
-}
-
-TEST(ToolchainProbeE2e, AGnuToolchainDirectoryHoldingAColonIsRefused)
+TEST(ToolchainProbeE2e, ToolchainDirectoriesHoldingAColonAreRefused)
 {
     Sandbox box;
     const fs::path toolchain = box.root() / "tc:x";
@@ -126,89 +92,68 @@ TEST(ToolchainProbeE2e, AGnuToolchainDirectoryHoldingAColonIsRefused)
     bin.addBinutils("");
     // What PATH would search first if the directory were split at ":".
     const fs::path marker = box.root() / "stray-ran";
-    FakeToolchain::BinDir stray(box.root() / "tc");
-    stray.addScript("as", "echo ran >> " + FakeToolchain::shellQuote(marker.string()) + "\nexec /usr/bin/as \"$@\"\n");
-    box.write(box.registryFile(), gnuRegistry({{"colon_kit", toolchain.string()}}));
-    writeCProject(box);
+    FakeToolchain::BinDir(box.root() / "tc")
+        .addScript("as", "echo ran >> " + FakeToolchain::shellQuote(marker.string()) + "\nexec /usr/bin/as \"$@\"\n");
+    const fs::path kit = box.root() / "c3:kit";
+    const fs::path c3c = FakeC3c::write(kit / "bin" / "c3c");
+    box.write(box.registryFile(), registryOf({{"colon_kit", toolchain.string()}, {"c3", kit.string()}}));
+    writeProject(box, true);
     const auto run = box.run({});
     EXPECT_NE(run.status, 0);
     EXPECT_NE(everything(run).find("Tool 'colon_kit': the toolchain directory '" + toolchain.string() +
                                    "' holds ':', so PATH cannot hold it; the tool is not used."),
               std::string::npos)
         << everything(run);
-    EXPECT_FALSE(fs::exists(marker));
-    EXPECT_FALSE(fs::exists(box.work() / "out"));
-}
-
-TEST(ToolchainProbeE2e, AC3CompilerDirectoryHoldingAColonIsRefused)
-{
-    Sandbox box;
-    const fs::path kit = box.root() / "c3:kit";
-    const fs::path compiler = FakeC3c::write(kit / "bin" / "c3c");
-    box.write(box.registryFile(), c3Registry(kit));
-    box.write("zarn.txt", c3Library);
-    box.write("src/core.c3", "module core;\n");
-    const auto run = box.run({});
-    EXPECT_NE(run.status, 0);
     EXPECT_NE(everything(run).find("Tool 'c3': the toolchain directory '" + kit.string() + "' holds ':'"),
               std::string::npos)
         << everything(run);
-    EXPECT_TRUE(FakeC3c::buildCalls(compiler).empty());
+    EXPECT_FALSE(fs::exists(marker));
+    EXPECT_TRUE(FakeC3c::buildCalls(c3c).empty());
     EXPECT_FALSE(fs::exists(box.work() / "out"));
 }
 
-TEST(ToolchainProbeE2e, AMachineTextThatIsNoPlainNameRefusesTheCompiler)
+// The machine's first three parts make one level of the output directory: a
+// text that is no plain name, or too long for one, refuses its compiler.
+TEST(ToolchainProbeE2e, AMachineTextMustNameOneDirectoryLevel)
 {
-    const std::vector<std::string> machines = {
+    const std::vector<std::string> odd = {
         "../../elsewhere/ESCAPED-linux-gnu", "..", ".", "x86_64/linux-gnu", "x86_64\x01-linux-gnu",
     };
-    for (const std::string& machine : machines) {
-        Sandbox box;
-        FakeToolchain::BinDir bin(box.root() / "tc" / "bin");
-        bin.addGcc("gcc", machine);
-        bin.addBinutils("");
-        box.write(box.registryFile(), gnuRegistry({{"odd", (box.root() / "tc").string()}}));
-        writeCProject(box);
-        const auto run = box.run({});
-        EXPECT_NE(run.status, 0) << machine;
-        EXPECT_NE(everything(run).find("'" + (bin / "gcc").string() + "' answered -dumpmachine with '"),
-                  std::string::npos)
-            << machine << "\n" << everything(run);
-        EXPECT_NE(everything(run).find("which is not a plain file name; that compiler is not used."),
-                  std::string::npos)
-            << machine;
-        EXPECT_FALSE(fs::exists(box.work() / "out")) << machine;
-        EXPECT_FALSE(fs::exists(box.root() / "elsewhere")) << machine;
-        EXPECT_FALSE(fs::exists(box.work() / "demo")) << machine;
-        EXPECT_FALSE(anyEntryNamed(box.root(), "app")) << machine;
-    }
-}
-
-TEST(ToolchainProbeE2e, ARelativeToolchainPathRunsTheCompilerItFound)
-{
     Sandbox box;
-    FakeToolchain::BinDir bin(box.work() / "tc" / "bin");
-    bin.addGcc("gcc");
-    bin.addBinutils("");
-    box.write(box.registryFile(), gnuRegistry({{"local", "tc"}}));
-    writeCProject(box);
+    std::vector<std::pair<std::string, std::string>> definitions;
+    auto addToolchain = [&](const std::string& machine) {
+        const fs::path dir = box.root() / ("tc" + std::to_string(definitions.size()));
+        FakeToolchain::BinDir bin(dir / "bin");
+        bin.addGcc("gcc", machine, "12.2.0");
+        bin.addBinutils("", false);
+        definitions.emplace_back("kit" + std::to_string(definitions.size()), dir.string());
+        return bin / "gcc";
+    };
+    std::vector<std::string> refusals;
+    for (const std::string& machine : odd)
+        refusals.push_back("'" + addToolchain(machine).string() + "' answered -dumpmachine with '");
+    // Up to 255 bytes for "machine" builds, beyond that it is refused cleanly.
+    for (size_t length : {254, 300})
+        refusals.push_back("'" + addToolchain(machineOfLength(length)).string() +
+                           "' answered -dumpmachine with a text of " + std::to_string(length) +
+                           " bytes, too long to name a directory; that compiler is not used.\n");
+    addToolchain(machineOfLength(253));
+    box.write(box.registryFile(), registryOf(definitions));
+    writeProject(box);
     const auto run = box.run({});
-    ASSERT_EQ(run.status, 0) << everything(run);
-    EXPECT_NE(run.out.find("\"" + (bin / "gcc").string() + "\""), std::string::npos) << run.out;
-    EXPECT_TRUE(fs::exists(box.work() / "out" / "x86_64-linux-gnu" / "demo" / "app" / "app"));
-}
-
-TEST(ToolchainProbeE2e, ARelativeC3ToolchainPathRunsTheCompilerItFound)
-{
-    Sandbox box;
-    const fs::path compiler = FakeC3c::write(box.work() / "kit" / "bin" / "c3c");
-    box.write(box.registryFile(), c3Registry("kit"));
-    box.write("zarn.txt", c3Library);
-    box.write("src/core.c3", "module core;\n");
-    const auto run = box.run({});
-    ASSERT_EQ(run.status, 0) << everything(run);
-    EXPECT_EQ(FakeC3c::buildCalls(compiler).size(), 1u);
-    EXPECT_TRUE(fs::exists(box.work() / "out" / "c3c-0.6.1" / "demo" / "core" / "core.a"));
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_EQ(run.out.find("filesystem error"), std::string::npos) << run.out;
+    for (const std::string& line : refusals)
+        EXPECT_NE(run.out.find(line), std::string::npos) << line << "\nin:\n" << run.out;
+    size_t plainNameRefusals = 0;
+    for (const std::string& line : E2e::lines(run.out))
+        plainNameRefusals += line.find("which is not a plain file name; that compiler is not used.") != std::string::npos;
+    EXPECT_EQ(plainNameRefusals, odd.size()) << run.out;
+    EXPECT_TRUE(fs::exists(box.work() / "out" / machineOfLength(253) / "demo" / "app" / "app")) << run.out;
+    // Nothing is built anywhere else.
+    EXPECT_EQ(std::distance(fs::directory_iterator(box.work() / "out"), fs::directory_iterator()), 1);
+    EXPECT_FALSE(fs::exists(box.root() / "elsewhere"));
+    EXPECT_FALSE(fs::exists(box.work() / "demo"));
 }
 
 TEST(ToolchainProbeE2e, DefinitionsOverOneDirectoryShareItsProbe)
@@ -226,15 +171,33 @@ TEST(ToolchainProbeE2e, DefinitionsOverOneDirectoryShareItsProbe)
     bin.addBinutils("");
     const std::string path = (box.root() / "tc").string();
     box.write(box.registryFile(),
-              gnuRegistry({{"gcc_a", path}, {"gcc_b", path}, {"gcc_c", path}, {"gcc_d", path + "/bin"}}));
-    writeCProject(box);
+              registryOf({{"gcc_a", path}, {"gcc_b", path}, {"gcc_c", path}, {"gcc_d", path + "/bin"}}));
+    writeProject(box);
     const auto run = box.run({"-l", "1"});
     ASSERT_EQ(run.status, 0) << everything(run);
     for (const std::string version : {"11", "12", "13"}) {
-        const std::string questions = box.read(bin / ("gcc-" + version + ".questions"));
-        EXPECT_EQ(countLines(questions, "-dumpmachine"), 1u) << version << ":\n" << questions;
-        EXPECT_EQ(countLines(questions, "-dumpfullversion"), 1u) << version << ":\n" << questions;
+        std::vector<std::string> asked = E2e::lines(box.read(bin / ("gcc-" + version + ".questions")));
+        std::sort(asked.begin(), asked.end());
+        EXPECT_EQ(asked, (std::vector<std::string>{"-dumpfullversion", "-dumpmachine"})) << version;
     }
+}
+
+// A project's own toolchain written as a path is relative to the project
+// file, wherever zarn is started.
+TEST(ToolchainProbeE2e, AProjectToolchainWrittenAsAPathIsFoundFromASubdirectory)
+{
+    Sandbox box;
+    FakeToolchain::BinDir bin(box.work() / "tc" / "bin");
+    bin.addGcc("gcc");
+    bin.addBinutils("", false);
+    box.write(".zarn_project.txt", "name demo\ntools {\n  own {\n    tool_type = \"gnu-gcc\"\n"
+                                   "    toolchain_path = P\"(tc)\"\n  }\n}\nunits {\n  demo { \"src/zarn.txt\" }\n}\n");
+    box.write("src/zarn.txt", "unit demo\napp: {\n  C_FILES = P\"(main.c)\"\n}\n");
+    box.write("src/main.c", "int main(void) { return 0; }\n");
+    const auto run = box.run({"-v", "3"}, "src");
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find("Best registered tool: demo/own, score: "), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\"" + (bin / "gcc").string() + "\""), std::string::npos) << run.out;
 }
 
 }  // namespace

