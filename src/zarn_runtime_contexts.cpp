@@ -23,13 +23,10 @@ std::vector<Assignment> builtinVariables(const fs::path& projectRoot, std::time_
     auto add = [&](const char* name, std::string text, Assignment::AssignType type) {
         result.emplace_back(name, makeString(std::move(text)), type);
     };
-    // A directory's name is taken as it is, never expanded ("#1", "${x}").
+    // A directory's name is taken as it is: never expanded ("#1", "${x}"),
+    // never a wildcard pattern ("app*").
     auto addPath = [&](const char* name, const fs::path& path, Assignment::AssignType type) {
-        auto value = std::make_shared<ZarnString>(path.string());
-        value->setFinal(true);
-        // Nor is it ever a wildcard pattern.
-        value->setVerbatimPrefix(path.native().size());
-        result.emplace_back(name, value, type);
+        result.emplace_back(name, makeFileSystemText(path.string()), type);
     };
     std::error_code error;
     // A drive root only exists on the one family; the test is relative on purpose.
@@ -215,10 +212,9 @@ Zarn::Context ZarnApplication::CreateImplicitContextForProject(const Zarn::Proje
         throw ZARN_INTERNAL_ERROR();
     Zarn::Context context;
     context.addAssignments(globalContext);
-    auto root = std::make_shared<Zarn::ZarnString>(project->file.parent_path().string());
-    root->setFinal(true);
-    root->setVerbatimPrefix(root->toString().size());
-    context.addAssignment(Assignment("project_root", root, Assignment::Set), 0);
+    context.addAssignment(
+        Assignment("project_root", Zarn::makeFileSystemText(project->file.parent_path().string()), Assignment::Set),
+        0);
     auto defaultProfile = project->profiles.find("default");
     if (defaultProfile != project->profiles.end())
         Zarn::addProfileTo(context, defaultProfile->second);

@@ -263,21 +263,31 @@ ToolScore scoreTool(Matcher& matcher, const TargetContext& target, const MatchWe
     return score;
 }
 
+namespace {
+
+// What the kernel says of the machine; all empty when it cannot tell.
+const struct utsname& kernelMachine()
+{
+    static const struct utsname machine = [] {
+        struct utsname answer {};
+        if (uname(&answer) != 0)
+            answer = {};
+        return answer;
+    }();
+    return machine;
+}
+
+}  // namespace
+
 const std::string& machineArch()
 {
-    static const std::string arch = [] {
-        struct utsname machine {};
-        return uname(&machine) == 0 ? std::string(machine.machine) : std::string();
-    }();
+    static const std::string arch = kernelMachine().machine;
     return arch;
 }
 
 const std::string& machineSystem()
 {
-    static const std::string system = [] {
-        struct utsname machine {};
-        return uname(&machine) == 0 ? std::string(machine.sysname) : std::string();
-    }();
+    static const std::string system = kernelMachine().sysname;
     return system;
 }
 

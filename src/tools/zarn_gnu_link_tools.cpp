@@ -17,16 +17,6 @@ std::string linkExtension(const Context& context)
     return hasVariable(context, "KO") ? ".ko" : ".elf";
 }
 
-// The target's own assignment of that name; output variables ("^") are
-// what it hands on, not what it asks for.
-const Assignment* ownAssignment(const Context& target, const char* name)
-{
-    auto found = target.variables.find(Util::CiString(name));
-    if (found == target.variables.end() || found->second.flags == Assignment::OutputFlag)
-        return nullptr;
-    return &found->second;
-}
-
 bool namesArchive(const Context& target)
 {
     const Assignment* outputName = ownAssignment(target, "OUTPUT_NAME");

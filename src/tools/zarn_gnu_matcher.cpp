@@ -40,12 +40,7 @@ const Assignment* findAssignment(const Context& context, const std::string& name
 // hands on).
 bool hasOwnSources(const Context& target)
 {
-    for (const char* name : {"C_FILES", "CPP_FILES"}) {
-        const Assignment* sources = findAssignment(target, name);
-        if (sources && sources->flags != Assignment::OutputFlag)
-            return true;
-    }
-    return false;
+    return ownAssignment(target, "C_FILES") || ownAssignment(target, "CPP_FILES");
 }
 
 }  // namespace

@@ -35,6 +35,14 @@ std::string GNUTool::quotedExecutable() const
     return shellQuoted(executable.string());
 }
 
+const Assignment* ownAssignment(const Context& target, const char* name)
+{
+    auto found = target.variables.find(Util::CiString(name));
+    if (found == target.variables.end() || found->second.flags == Assignment::OutputFlag)
+        return nullptr;
+    return &found->second;
+}
+
 std::string shellQuoted(const std::string& text)
 {
     return "\"" + escapeForDoubleQuotes(text) + "\"";

@@ -37,6 +37,10 @@ protected:
     std::string quotedExecutable() const;
 };
 
+// The target's own assignment of that name, or null: output variables ("^")
+// are what it hands on, not what it asks for.
+const Assignment* ownAssignment(const Context& target, const char* name);
+
 // The text in double quotes, with what the shell would still interpret
 // escaped.
 std::string shellQuoted(const std::string& text);

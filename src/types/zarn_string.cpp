@@ -224,6 +224,14 @@ bool isFinalText(const ZarnValue& value)
     return false;
 }
 
+ZarnValuePtr makeFileSystemText(const std::string& text)
+{
+    auto value = std::make_shared<ZarnString>(text);
+    value->setFinal(true);
+    value->setVerbatimPrefix(text.size());
+    return value;
+}
+
 void markFinal(const ZarnValuePtr& value)
 {
     if (auto* string = valueAs<ZarnBaseString>(value.get())) {

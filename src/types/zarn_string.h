@@ -112,6 +112,10 @@ ZarnValuePtr makeString(std::string&& text);
 ZarnValuePtr makeString(const std::string& text);
 ZarnValuePtr makeString(const char* text);
 
+// A final string whose whole text was taken from the file system (a
+// directory's name): never expanded, and never a wildcard pattern.
+ZarnValuePtr makeFileSystemText(const std::string& text);
+
 // True when the value's text needs no further expansion: final strings,
 // integers, and lists of such values.
 bool isFinalText(const ZarnValue& value);
