@@ -182,7 +182,7 @@ const Assignment* firstUnholdable(const CacheRecordSnapshot& record)
 // whole is text the lexer takes.
 bool readsBackPlain(const Assignment& assignment, const std::string& text)
 {
-    return isCacheWritable(assignment) && text.find('\0') == std::string::npos && isValidUtf8(text);
+    return isCacheWritable(assignment) && isLoadableText(text);
 }
 
 void writeNumber(std::ostream& out, uint64_t number)

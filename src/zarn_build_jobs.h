@@ -34,11 +34,12 @@ std::vector<std::shared_ptr<Context>> toJobContextList(
 
 // Runs the jobs of one target: prepare, the recipes of every job, all jobs
 // at once on their own threads (a job that gets no thread runs on the
-// calling thread), waited for in order. A failed job prints
-// why each recipe that could not be started was not, then "Build of <name>
-// failed. Exiting.." and throws ZarnException "Build failed."; when the
-// run is being stopped, the calling thread waits for its end instead; otherwise every job's output context is merged into outputs as
-// list variables and the builder is initialized. Null contexts are skipped;
+// calling thread), waited for in order. A failed job prints why each recipe
+// that could not be started was not, then "Build of <name> failed.
+// Exiting.." and throws ZarnException "Build failed."; when the run is being
+// stopped, the calling thread waits for its end instead. Otherwise every
+// job's output context is merged into outputs as list variables and the
+// builder is initialized. Null contexts are skipped;
 // with none nothing happens.
 void runBuildJobs(Builder& builder, const std::vector<std::shared_ptr<Context>>& contexts,
                   const Util::CiString& name, Context& outputs);

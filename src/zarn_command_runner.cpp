@@ -15,6 +15,7 @@
 
 #include "types/zarn_log.h"
 #include "zarn_interrupts.h"
+#include "zarn_state_file.h"
 #include "zarn_tool.h"
 
 extern char** environ;
@@ -158,17 +159,9 @@ private:
         }
         path = name;
         failure.clear();
-        std::size_t done = 0;
-        while (done < command.size()) {
-            const ssize_t written = ::write(fd, command.data() + done, command.size() - done);
-            if (written < 0 && errno == EINTR)
-                continue;
-            if (written <= 0) {
-                failure = "cannot write the temporary file '" + path + "': " + errorText(written < 0 ? errno : EIO);
-                break;
-            }
-            done += static_cast<std::size_t>(written);
-        }
+        std::error_code error;
+        if (!writeAll(fd, command, error))
+            failure = "cannot write the temporary file '" + path + "': " + error.message();
         if (::close(fd) != 0 && failure.empty())
             failure = "cannot write the temporary file '" + path + "': " + errorText(errno);
         if (failure.empty())

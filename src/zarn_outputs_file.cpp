@@ -32,7 +32,7 @@ bool lineReadsBack(const Assignment& assignment, bool block, const std::string& 
 {
     const bool texts = block ? isCacheWritable(assignment)
                              : isValidIdentifier(assignment.name) && assignment.value->hasLiteralForm();
-    return texts && literal.find('\0') == std::string::npos && isValidUtf8(literal);
+    return texts && isLoadableText(literal);
 }
 
 }  // namespace

@@ -46,21 +46,6 @@ int createExclusive(const fs::path& file, fs::path& temporary, std::error_code& 
     return -1;
 }
 
-bool writeAll(int fd, std::string_view text, std::error_code& error)
-{
-    while (!text.empty()) {
-        const ssize_t written = ::write(fd, text.data(), text.size());
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            error = lastError();
-            return false;
-        }
-        text.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
 // The permissions of the regular file being replaced go to its successor.
 void keepPermissions(int fd, const fs::path& file)
 {
@@ -90,6 +75,21 @@ StateWriteStep placeWithoutReplacing(const fs::path& temporary, const fs::path& 
 }
 
 }  // namespace
+
+bool writeAll(int fd, std::string_view text, std::error_code& error)
+{
+    while (!text.empty()) {
+        const ssize_t written = ::write(fd, text.data(), text.size());
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            error = lastError();
+            return false;
+        }
+        text.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
 
 StateWriteResult writeStateFile(const fs::path& file, std::string_view text, StatePlacement placement)
 {

@@ -40,4 +40,8 @@ struct StateWriteResult {
 StateWriteResult writeStateFile(const std::filesystem::path& file, std::string_view text,
                                 StatePlacement placement = StatePlacement::Replace);
 
+// Writes the whole text to the descriptor, going on after a signal; false,
+// with the system's reason in error, when a write fails.
+bool writeAll(int fd, std::string_view text, std::error_code& error);
+
 }  // namespace Zarn

@@ -42,6 +42,11 @@ void rejectNulBytes(std::string_view text, const std::string& sourceName)
 
 }  // namespace
 
+bool isLoadableText(std::string_view text)
+{
+    return text.find('\0') == std::string_view::npos && isValidUtf8(text);
+}
+
 bool isValidUtf8(std::string_view text)
 {
     std::size_t i = 0;

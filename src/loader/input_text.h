@@ -32,6 +32,10 @@ public:
 // bytes, no overlong forms, no surrogates, nothing above U+10FFFF.
 bool isValidUtf8(std::string_view text);
 
+// True when loadInputText takes the text: valid UTF-8 without a NUL byte.
+// A writer of build-language text checks with it what it writes.
+bool isLoadableText(std::string_view text);
+
 // Replaces the stream's content with the text (a leading UTF-8 byte-order
 // mark is skipped; an InputText is loaded without spare capacity). A NUL
 // byte throws ZarnException "Unable to read <sourceName>: a NUL byte at line
