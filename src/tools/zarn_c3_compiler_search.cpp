@@ -91,7 +91,7 @@ std::optional<C3CompilerProbe> probeC3Compiler(const fs::path& file, std::chrono
 {
     if (!isRegularFile(file))
         return std::nullopt;
-    const CommandResult result = runCommandCapture(file, {"--version"}, timeout);
+    const CaptureResult result = runCommandCapture(file, {"--version"}, timeout);
     if (result.exitStatus != 0)
         return std::nullopt;
     std::string version = c3VersionFromOutput(result.output);

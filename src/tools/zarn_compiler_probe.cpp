@@ -327,7 +327,7 @@ std::string shownText(const std::string& text)
 // The output of one probe argument when the program answered with status 0.
 std::string answerOf(const fs::path& program, const char* argument)
 {
-    CommandResult result = runCommandCapture(program, {argument});
+    CaptureResult result = runCommandCapture(program, {argument});
     return result.exitStatus == 0 ? result.output : std::string();
 }
 
@@ -346,7 +346,7 @@ void askCandidates(std::vector<ProbeCandidate>& candidates)
     runConcurrently(2 * candidates.size(), [&](size_t task) {
         ProbeCandidate& candidate = candidates[task / 2];
         if (task % 2 == 0) {
-            const CommandResult machine = runCommandCapture(candidate.exePath, {"-dumpmachine"});
+            const CaptureResult machine = runCommandCapture(candidate.exePath, {"-dumpmachine"});
             if (machine.exitStatus == 0)
                 candidate.machine = machine.output;
         } else {
@@ -366,10 +366,10 @@ void askCandidates(std::vector<ProbeCandidate>& candidates)
 
 }  // namespace
 
-CommandResult runCommandCapture(const fs::path& program, const std::vector<std::string>& arguments,
+CaptureResult runCommandCapture(const fs::path& program, const std::vector<std::string>& arguments,
                                 std::chrono::milliseconds timeout)
 {
-    CommandResult result;
+    CaptureResult result;
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0)
         return result;

@@ -13,7 +13,7 @@
 namespace Zarn {
 
 // What a captured command gives back.
-struct CommandResult {
+struct CaptureResult {
     // Standard output, trimmed of blanks, tabs, carriage returns and line
     // feeds at both ends; at most maxCapturedOutput bytes are kept.
     std::string output;
@@ -52,7 +52,7 @@ constexpr size_t maxMachineTextLength = 253;
 // A program that has not ended within the timeout is killed together with
 // the processes it started, a warning naming it is printed, and the result
 // counts as failed (-1). Safe to call from several threads at once.
-CommandResult runCommandCapture(const std::filesystem::path& program, const std::vector<std::string>& arguments,
+CaptureResult runCommandCapture(const std::filesystem::path& program, const std::vector<std::string>& arguments,
                                 std::chrono::milliseconds timeout = probeTimeout);
 
 // The dotted numbers of a version text; a piece that does not begin with a

@@ -31,7 +31,7 @@ TEST(CommandCaptureTest, RunsAScriptWithoutAnInterpreterLineThroughTheShell)
     fs::create_directories(dir / "a $(touch pwned) b");
     const fs::path script = plainScript(dir / "a $(touch pwned) b" / "-args",
                                         "for a in \"$@\"; do printf '[%s]' \"$a\"; done\nexit 3\n");
-    const CommandResult result = runCommandCapture(script, {"-dumpmachine", "$(touch pwned2)", "two words"});
+    const CaptureResult result = runCommandCapture(script, {"-dumpmachine", "$(touch pwned2)", "two words"});
     EXPECT_EQ(result.output, "[-dumpmachine][$(touch pwned2)][two words]");
     EXPECT_EQ(result.exitStatus, 3);
     EXPECT_FALSE(fs::exists(dir / "pwned"));
@@ -41,7 +41,7 @@ TEST(CommandCaptureTest, RunsAScriptWithoutAnInterpreterLineThroughTheShell)
     plainScript(dir / "-plain-tool", "echo found \"$1\"\n");
     const std::string savedPath = std::getenv("PATH");
     setenv("PATH", ((dir / "missing").string() + ":" + dir.path().string() + ":/usr/bin:/bin").c_str(), 1);
-    const CommandResult bare = runCommandCapture("-plain-tool", {"x"});
+    const CaptureResult bare = runCommandCapture("-plain-tool", {"x"});
     setenv("PATH", savedPath.c_str(), 1);
     EXPECT_EQ(bare.output, "found x");
     EXPECT_EQ(bare.exitStatus, 0);
@@ -60,13 +60,13 @@ TEST(CommandCaptureTest, NeverRunsAProgramForAnotherMachineThroughTheShell)
     const fs::path marker = dir / "ran";
     const std::string commands = "\ntouch " + marker.string() + "; echo x86_64-linux-gnu\n";
     const std::string header("\x7f" "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0", 16);
-    const CommandResult binary = runCommandCapture(plainScript(dir / "gcc", header + commands), {"-dumpmachine"});
+    const CaptureResult binary = runCommandCapture(plainScript(dir / "gcc", header + commands), {"-dumpmachine"});
     EXPECT_EQ(binary.exitStatus, -1);
     EXPECT_EQ(binary.output, "");
     EXPECT_FALSE(fs::exists(marker));
 
     // A NUL byte after the first line break leaves a text a text.
-    const CommandResult text =
+    const CaptureResult text =
         runCommandCapture(plainScript(dir / "cc", "echo x86_64-linux-gnu\nexit 0\n" + std::string(1, '\0')), {});
     EXPECT_EQ(text.exitStatus, 0);
     EXPECT_EQ(text.output, "x86_64-linux-gnu");

@@ -79,13 +79,13 @@ TEST(CommandCaptureTest, TrimsOutputAndReportsTheExitStatus)
     };
     for (size_t i = 0; i < cases.size(); ++i) {
         const fs::path script = bin.addScript("s" + std::to_string(i), cases[i].body + "\n");
-        const CommandResult result = runCommandCapture(script, {});
+        const CaptureResult result = runCommandCapture(script, {});
         EXPECT_EQ(result.output, cases[i].output) << cases[i].body;
         EXPECT_EQ(result.exitStatus, cases[i].status) << cases[i].body;
     }
-    const CommandResult bare = runCommandCapture("sh", {"-c", "echo found"});
+    const CaptureResult bare = runCommandCapture("sh", {"-c", "echo found"});
     EXPECT_EQ(bare.output, "found");
-    const CommandResult missing = runCommandCapture(dir / "no-such-program", {"-dumpmachine"});
+    const CaptureResult missing = runCommandCapture(dir / "no-such-program", {"-dumpmachine"});
     EXPECT_EQ(missing.exitStatus, -1);
     EXPECT_EQ(missing.output, "");
 }
@@ -95,7 +95,7 @@ TEST(CommandCaptureTest, PassesPathAndArgumentsWithoutAShell)
     TempDir dir;
     FakeToolchain::BinDir bin(dir / "a \"b\" $(touch pwned) `touch pwned2` c");
     const fs::path script = bin.addScript("echo-args", "for a in \"$@\"; do printf '[%s]' \"$a\"; done\n");
-    const CommandResult result = runCommandCapture(script, {"$(touch pwned3)", "two words", "'q'"});
+    const CaptureResult result = runCommandCapture(script, {"$(touch pwned3)", "two words", "'q'"});
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_EQ(result.output, "[$(touch pwned3)][two words]['q']");
     for (const char* name : {"pwned", "pwned2", "pwned3"}) {
@@ -110,7 +110,7 @@ TEST(CommandCaptureTest, EndsAProgramThatDoesNotAnswerAndCapsItsOutput)
     FakeToolchain::BinDir bin(dir / "bin");
     // The child left behind holds the pipe open; it must be ended too.
     const fs::path hanging = bin.addScript("hangs", "echo started\nsleep 3600 &\nwait\n");
-    CommandResult result;
+    CaptureResult result;
     const std::string log = TestSupport::captureLog(6, [&] {
         result = runCommandCapture(hanging, {}, std::chrono::milliseconds(300));
     });
@@ -119,7 +119,7 @@ TEST(CommandCaptureTest, EndsAProgramThatDoesNotAnswerAndCapsItsOutput)
     EXPECT_EQ(log, "'" + hanging.string() + "' did not answer within 0.3 seconds and was stopped.\n");
 
     const fs::path chatty = bin.addScript("chatty", "head -c 200000 /dev/zero | tr '\\0' x\n");
-    const CommandResult big = runCommandCapture(chatty, {});
+    const CaptureResult big = runCommandCapture(chatty, {});
     EXPECT_EQ(big.exitStatus, 0);
     EXPECT_EQ(big.output, std::string(maxCapturedOutput, 'x'));
 }
