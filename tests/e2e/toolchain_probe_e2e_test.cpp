@@ -114,6 +114,7 @@ TEST(ToolchainProbeE2e, ToolchainDirectoriesHoldingAColonAreRefused)
 
 // The machine's first three parts make one level of the output directory: a
 // text that is no plain name, or too long for one, refuses its compiler.
+// An empty text is no refusal: that program is no compiler.
 TEST(ToolchainProbeE2e, AMachineTextMustNameOneDirectoryLevel)
 {
     const std::vector<std::string> odd = {
@@ -138,6 +139,8 @@ TEST(ToolchainProbeE2e, AMachineTextMustNameOneDirectoryLevel)
                            "' answered -dumpmachine with a text of " + std::to_string(length) +
                            " bytes, too long to name a directory; that compiler is not used.\n");
     addToolchain(machineOfLength(253));
+    // Many programs that are no compiler answer with nothing: passed over without a word.
+    const fs::path silent = addToolchain("");
     box.write(box.registryFile(), registryOf(definitions));
     writeProject(box);
     const auto run = box.run({});
@@ -149,6 +152,7 @@ TEST(ToolchainProbeE2e, AMachineTextMustNameOneDirectoryLevel)
     for (const std::string& line : E2e::lines(run.out))
         plainNameRefusals += line.find("which is not a plain file name; that compiler is not used.") != std::string::npos;
     EXPECT_EQ(plainNameRefusals, odd.size()) << run.out;
+    EXPECT_EQ(run.out.find(silent.string()), std::string::npos) << run.out;
     EXPECT_TRUE(fs::exists(box.work() / "out" / machineOfLength(253) / "demo" / "app" / "app")) << run.out;
     // Nothing is built anywhere else.
     EXPECT_EQ(std::distance(fs::directory_iterator(box.work() / "out"), fs::directory_iterator()), 1);
