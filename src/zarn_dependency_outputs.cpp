@@ -91,13 +91,21 @@ void DependencyOutputStore::createDependencyContext(const Dependency& dependency
         unitContext->addAssignment(Assignment(dependencyName.target, value, Assignment::Set), 0);
         value = contextValue(unitContext);
     }
+    // The variable of that name may hold a number or a text, or a reference
+    // not resolved yet (`LIB = lib.lib` beside the dependency `lib`): none
+    // takes a context.
+    const auto cannotJoin = [&] {
+        return ZarnException("Target '" + consumerName.unit + "::" + consumerName.target +
+                             "' cannot take the outputs of dependency '" + dependencyName.unit + "::" +
+                             dependencyName.target + "' as its variable '" + name +
+                             "', which holds another kind of value; give the dependency an alias with '=>'.");
+    };
     try {
         consumer.addAssignment(Assignment(name, value, Assignment::Append), 0);
     } catch (const BadConversion&) {
-        throw ZarnException("Target '" + consumerName.unit + "::" + consumerName.target +
-                            "' cannot take the outputs of dependency '" + dependencyName.unit +
-                            "::" + dependencyName.target + "' as its variable '" + name +
-                            "', which holds another kind of value; give the dependency an alias with '=>'.");
+        throw cannotJoin();
+    } catch (const BadOperation&) {
+        throw cannotJoin();
     }
 }
 

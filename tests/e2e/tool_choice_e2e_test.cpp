@@ -1,6 +1,7 @@
 // Which tool builds a C target: the machine's own toolchain beside foreign
 // ones, the product a target declares against the flags it inherits,
-// and dependencies named like the outputs they hand on.
+// and dependencies named like the outputs they hand on or like variables of
+// their dependents.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -228,6 +229,66 @@ dep: {
                               "to its variable 'text', which holds another kind of value.\n"),
               std::string::npos)
         << merged.out;
+}
+
+// A dependency named like a variable of its dependent, case aside, whose
+// value refers into that dependency's outputs: the outputs cannot join that
+// reference, and the error names the target, the dependency and the variable
+// and points to an alias, with which the same program builds.
+TEST(ToolChoiceE2e, DependencyNamedLikeAVariableOfItsDependent)
+{
+    const struct {
+        const char* dependency;
+        const char* variable;
+        const char* aliased;
+        const char* aliasedVariable;
+    } cases[] = {
+        {"lib", "LIB = lib.lib", "lib => l", "LIB = l.lib"},
+        {"objs", "OBJS = objs.objs", "objs => o", "OBJS = o.objs"},
+    };
+    const std::string dependencies = R"z(lib: +objs {
+  OBJS
+  OUTPUT_NAME = "libx.a"
+}
+objs: {
+  C_FILES = P"(src/twice.c)"
+  C_FLAGS = "-O2 -c"
+}
+)z";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.variable);
+        Sandbox box;
+        box.write(box.registryFile(), "tools {\n" + E2e::gnuToolDefinition("gnu", "/usr/bin") + "}\n");
+        box.write("src/twice.c", "int twice(int x) { return 2 * x; }\n");
+        box.write("src/main.c", "#include <stdio.h>\nint twice(int);\n"
+                                "int main(void) { printf(\"%d\\n\", twice(21)); return 0; }\n");
+        const auto project = [&](const std::string& dependency, const std::string& variable) {
+            return "unit demo\napp: " + dependency + " {\n  C_FILES = P\"(src/main.c)\"\n  " + variable + "\n}\n" +
+                   dependencies;
+        };
+
+        box.write("zarn.txt", project(c.dependency, c.variable));
+        const auto failed = box.run({"app"});
+        EXPECT_EQ(failed.status, 1);
+        const std::string dependency = c.dependency;
+        EXPECT_NE(failed.out.find("[demo::app] Dependency output '" + dependency +
+                                  "' collides with an existing context variable. Names are case-insensitive; "
+                                  "this may make dependency output ambiguous.\n"),
+                  std::string::npos)
+            << failed.out;
+        EXPECT_NE(failed.out.find("Error: Target 'demo::app' cannot take the outputs of dependency 'demo::" +
+                                  dependency + "' as its variable '" + dependency +
+                                  "', which holds another kind of value; give the dependency an alias with "
+                                  "'=>'.\n"),
+                  std::string::npos)
+            << failed.out;
+        EXPECT_TRUE(E2e::findFile(box.work() / "out", "app").empty());
+
+        box.write("zarn.txt", project(c.aliased, c.aliasedVariable));
+        const auto built = box.run({"app"});
+        ASSERT_EQ(built.status, 0) << built.out;
+        EXPECT_EQ(E2e::runProgram(E2e::findFile(box.work() / "out", "app")), "42\n");
+    }
 }
 
 }  // namespace
