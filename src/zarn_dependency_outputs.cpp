@@ -91,6 +91,12 @@ void DependencyOutputStore::createDependencyContext(const Dependency& dependency
         unitContext->addAssignment(Assignment(dependencyName.target, value, Assignment::Set), 0);
         value = contextValue(unitContext);
     }
+    joinOutputs(name, value, dependencyName);
+}
+
+void DependencyOutputStore::joinOutputs(const std::string& name, const ZarnValuePtr& outputs,
+                                        const QualifiedTargetName& dependencyName)
+{
     // The variable of that name may hold a number or a text, or a reference
     // not resolved yet (`LIB = lib.lib` beside the dependency `lib`): none
     // takes a context.
@@ -101,7 +107,7 @@ void DependencyOutputStore::createDependencyContext(const Dependency& dependency
                              "', which holds another kind of value; give the dependency an alias with '=>'.");
     };
     try {
-        consumer.addAssignment(Assignment(name, value, Assignment::Append), 0);
+        consumer.addAssignment(Assignment(name, outputs, Assignment::Append), 0);
     } catch (const BadConversion&) {
         throw cannotJoin();
     } catch (const BadOperation&) {
@@ -119,7 +125,7 @@ void DependencyOutputStore::addMergedAliasOutput(const Dependency& dependency,
     if (!merged) {
         warnOnCollision(consumerName, dependencyName, dependency.alias);
         merged = std::make_shared<Context>();
-        consumer.addAssignment(Assignment(dependency.alias, contextValue(merged), Assignment::Append), 0);
+        joinOutputs(dependency.alias, contextValue(merged), dependencyName);
     }
     std::vector<Assignment> failed = merged->addImplicitContext(*outputs, Assignment::Append, false, 0);
     if (failed.empty())

@@ -38,6 +38,10 @@ public:
                          const std::string& alias) const;
 
 private:
+    // Appends the outputs to the consumer's variable of that name; one that
+    // holds another kind of value stops the run with a message naming both.
+    void joinOutputs(const std::string& name, const ZarnValuePtr& outputs, const QualifiedTargetName& dependencyName);
+
     static bool isSameUnit(const QualifiedTargetName& consumerTarget, const QualifiedTargetName& dependency);
 
     Context& consumer;

@@ -68,6 +68,21 @@ TEST_F(DependencyOutputsTest, CollisionWarnings)
                        "'tools', which holds another kind of value; give the dependency an alias with '=>'.");
 }
 
+// A "+>" alias named like a variable holding a number: the same plain error.
+TEST_F(DependencyOutputsTest, MergedAliasMeetingAnotherKindOfValue)
+{
+    consumer.addAssignment(set("both", std::make_shared<Zarn::ZarnInt>(5)));
+    std::string message;
+    const std::string out = run([&] {
+        message = messageOf([&] {
+            store.addMergedAliasOutput(dependency(2, "both"), {"p", "app", "x"}, contextWith({set("o", str("x.o"))}));
+        });
+    });
+    EXPECT_NE(out.find("collides with an existing context variable."), std::string::npos) << out;
+    EXPECT_EQ(message, "Target 'app::main' cannot take the outputs of dependency 'app::x' as its variable "
+                       "'both', which holds another kind of value; give the dependency an alias with '=>'.");
+}
+
 // An identifier value cannot be appended to: the merge fails, and so does its
 // second try, whose error then propagates.
 TEST_F(DependencyOutputsTest, FailedMergesAreTriedAgain)
