@@ -490,8 +490,9 @@ void loadCacheFile(RuntimeCache& cache, const AssignmentTextParser& parse)
 
     RuntimeRecordMap records;
     std::string content;
-    // A file that cannot be read (absent, a directory, ...) is an empty cache.
-    if (readFileText(cache.cacheFile, content)) {
+    // A file that cannot be read (absent, a directory, a FIFO, ...) is an
+    // empty cache.
+    if (readFileText(cache.cacheFile, content, FileKinds::RegularOnly)) {
         std::istringstream in(std::move(content), std::ios::in | std::ios::binary);
         if (std::optional<RuntimeRecordMap> read = readCacheRecords(in, cache.cacheFile.string(), parse))
             records = std::move(*read);

@@ -44,11 +44,9 @@ std::vector<std::string> splitEntries(const std::string& text)
 
 bool appendLine(const fs::path& file, const std::string& line, std::error_code& error)
 {
-    const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        error = std::error_code(errno, std::generic_category());
+    const int fd = openRegularFile(file, O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW, error);
+    if (fd < 0)
         return false;
-    }
     const std::string text = line + "\n";
     // One write: an entry is there whole or not at all.
     const ssize_t written = ::write(fd, text.data(), text.size());
@@ -83,7 +81,7 @@ std::optional<std::vector<std::string>> BuildJournal::readKeys()
     if (!fs::exists(fs::symlink_status(journalFile, error)))
         return std::vector<std::string>{};
     std::string text;
-    if (!readFileText(journalFile, text))
+    if (!readFileText(journalFile, text, FileKinds::RegularOnly))
         return std::nullopt;
     std::vector<std::string> entries = splitEntries(text);
     settled.insert(entries.begin(), entries.end());
@@ -117,7 +115,7 @@ void BuildJournal::settle()
     if (settled.empty())
         return;
     std::string text;
-    if (!readFileText(journalFile, text)) {
+    if (!readFileText(journalFile, text, FileKinds::RegularOnly)) {
         settled.clear();
         return;
     }

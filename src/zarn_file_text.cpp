@@ -1,29 +1,87 @@
 #include "zarn_file_text.h"
 
-#include <fstream>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <utility>
 
 namespace Zarn {
 
-bool readFileText(const std::filesystem::path& file, std::string& text)
+namespace {
+
+// The reason given for a file that is no regular file.
+class FileKindCategory : public std::error_category {
+public:
+    const char* name() const noexcept override { return "file kind"; }
+    std::string message(int) const override { return "not a regular file"; }
+};
+
+std::error_code notRegularFile()
 {
-    std::ifstream in(file, std::ios::binary);
-    if (!in.is_open())
-        return false;
-    // Unformatted reads turn a read error (EISDIR and the like) into badbit
-    // instead of an exception or a silently empty text.
+    static const FileKindCategory category;
+    return std::error_code(1, category);
+}
+
+std::error_code lastError()
+{
+    return std::error_code(errno, std::generic_category());
+}
+
+// Reads to the end of the file; false on a read error (EISDIR and the like).
+bool readAll(int fd, std::string& text)
+{
     std::string data;
     char buffer[1 << 16];
     for (;;) {
-        in.read(buffer, sizeof buffer);
-        data.append(buffer, static_cast<std::size_t>(in.gcount()));
-        if (!in)
+        const ssize_t count = ::read(fd, buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            return false;
+        if (count == 0)
             break;
+        data.append(buffer, static_cast<std::size_t>(count));
     }
-    if (in.bad() || !in.eof())
-        return false;
     text = std::move(data);
     return true;
+}
+
+}  // namespace
+
+bool readFileText(const std::filesystem::path& file, std::string& text, FileKinds accepted)
+{
+    std::error_code ignored;
+    const int fd = accepted == FileKinds::RegularOnly ? openRegularFile(file, O_RDONLY, ignored)
+                                                      : ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return false;
+    const bool read = readAll(fd, text);
+    ::close(fd);
+    return read;
+}
+
+int openRegularFile(const std::filesystem::path& file, int flags, std::error_code& error)
+{
+    const int fd = ::open(file.c_str(), flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0) {
+        // What a FIFO without a reader, or a socket, gives a non-blocking open.
+        error = errno == ENXIO ? notRegularFile() : lastError();
+        return -1;
+    }
+    struct stat status {};
+    const bool known = ::fstat(fd, &status) == 0;
+    if (!known || !S_ISREG(status.st_mode)) {
+        error = known ? notRegularFile() : lastError();
+        ::close(fd);
+        return -1;
+    }
+    // A regular file is read and written as usual from here on.
+    const int fileFlags = ::fcntl(fd, F_GETFL);
+    if (fileFlags >= 0)
+        (void)::fcntl(fd, F_SETFL, fileFlags & ~O_NONBLOCK);
+    return fd;
 }
 
 std::filesystem::path baseDirectoryOf(const std::filesystem::path& file)

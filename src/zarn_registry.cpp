@@ -237,7 +237,7 @@ void ZarnRegistry::load()
         return;
     }
     std::string text;
-    if (!Zarn::readFileText(filePath, text))
+    if (!Zarn::readFileText(filePath, text, Zarn::FileKinds::RegularOnly))
         throw Zarn::NotFoundException("Registry file", filePath.native());
     ZarnRegData data = parseRegistryText(text, filePath);
 

@@ -4,21 +4,22 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <system_error>
 
 namespace Zarn {
 
+namespace fs = std::filesystem;
+
 namespace {
 
-// Results by path text, each computed by the first caller while later ones
-// wait for it.
+// Results by key, each computed by the first caller while later ones wait
+// for it.
 template <typename Result>
 class SharedResults {
 public:
     template <typename Compute>
-    std::shared_ptr<const Result> get(const std::filesystem::path& path, Compute compute)
+    std::shared_ptr<const Result> get(const std::string& key, const fs::path& path, Compute compute)
     {
-        // Keyed by the text as given: the results hold paths made from it.
-        const std::string key = path.string();
         std::promise<std::shared_ptr<const Result>> promise;
         Shared shared;
         bool first = false;
@@ -59,7 +60,7 @@ private:
 SharedResults<ProbedBinDirectory> probedDirectories;
 SharedResults<BinDirectoryList> searchedRoots;
 
-ProbedBinDirectory probeBoth(const std::filesystem::path& binDir)
+ProbedBinDirectory probeBoth(const fs::path& binDir)
 {
     ProbedBinDirectory result;
     // The two kinds are independent; asking them at once halves the wait.
@@ -74,17 +75,40 @@ ProbedBinDirectory probeBoth(const std::filesystem::path& binDir)
     return result;
 }
 
+// The directory itself, whichever way its path is spelled ("tc/", "tc/.",
+// a link to it, "../p/tc"); its text when it cannot be resolved.
+std::string directoryIdentity(const fs::path& directory)
+{
+    std::error_code error;
+    const fs::path canonical = fs::canonical(directory, error);
+    return error ? directory.string() : canonical.string();
+}
+
+// The probes with each compiler's path spelled with this caller's directory.
+std::vector<CompilerProbe> respelled(const std::vector<CompilerProbe>& probes, const fs::path& binDir)
+{
+    std::vector<CompilerProbe> own = probes;
+    for (CompilerProbe& probe : own)
+        probe.exePath = binDir / probe.exePath.filename();
+    return own;
+}
+
 }  // namespace
 
-std::shared_ptr<const ProbedBinDirectory> probeBinDirectoryOnce(const std::filesystem::path& binDir)
+ProbedBinDirectory probeBinDirectoryOnce(const fs::path& binDir)
 {
-    return probedDirectories.get(binDir, probeBoth);
+    const std::shared_ptr<const ProbedBinDirectory> shared =
+        probedDirectories.get(directoryIdentity(binDir), binDir, probeBoth);
+    return ProbedBinDirectory{respelled(shared->cCompilers, binDir), respelled(shared->cppCompilers, binDir)};
 }
 
 std::shared_ptr<const BinDirectoryList> binDirectoriesOnce(
-    const std::filesystem::path& root, const std::function<BinDirectoryList(const std::filesystem::path&)>& collect)
+    const fs::path& root, const std::function<BinDirectoryList(const fs::path&)>& collect)
 {
-    return searchedRoots.get(root, collect);
+    // Keyed by the text: what is collected depends on how the root is named
+    // (a root named "bin" is searched differently), and it holds paths made
+    // from that text.
+    return searchedRoots.get(root.string(), root, collect);
 }
 
 void forgetProbedBinDirectories()

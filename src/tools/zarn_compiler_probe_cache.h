@@ -20,10 +20,12 @@ struct ProbedBinDirectory {
 
 using BinDirectoryList = std::vector<std::filesystem::path>;
 
-// The C and C++ compilers of the directory. The first call for a path text
-// probes it; later calls with the same text share that result (also its
+// The C and C++ compilers of the directory, each compiler's path spelled with
+// binDir as given. The first call for a directory probes it; later calls for
+// the same directory, however its path is spelled (its canonical path, or
+// its text when that cannot be resolved), share that result (also its
 // exception), and calls made meanwhile from other threads wait for it.
-std::shared_ptr<const ProbedBinDirectory> probeBinDirectoryOnce(const std::filesystem::path& binDir);
+ProbedBinDirectory probeBinDirectoryOnce(const std::filesystem::path& binDir);
 
 // The bin directories below a search root, collected by `collect` at the
 // first call for the root's path text and shared in the same way.

@@ -141,15 +141,15 @@ std::vector<CompilerRecord> findCompilers(const ToolchainRequest& request, const
     std::vector<CompilerRecord> result;
     std::set<std::string> keys;
     for (const auto& binDir : *binDirectoriesOnce(root, collectBinDirectories)) {
-        std::shared_ptr<const ProbedBinDirectory> probed;
+        ProbedBinDirectory probed;
         try {
             probed = probeBinDirectoryOnce(binDir);
         } catch (const fs::filesystem_error&) {
             continue;
         }
         std::vector<CompilerRecord> matches;
-        matchCompilers(request, binDir.parent_path(), probed->cCompilers, matches);
-        matchCompilers(request, binDir.parent_path(), probed->cppCompilers, matches);
+        matchCompilers(request, binDir.parent_path(), probed.cCompilers, matches);
+        matchCompilers(request, binDir.parent_path(), probed.cppCompilers, matches);
         for (auto& record : matches) {
             const std::string key = canonicalPathText(record.binDir) + "|" + record.prefix + "|" + record.version;
             if (keys.insert(key).second)

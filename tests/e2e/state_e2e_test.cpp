@@ -11,6 +11,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -326,6 +327,80 @@ TEST(StateE2e, ACacheFileThatCannotBeReadIsAnEmptyCache)
     EXPECT_TRUE(contains(failure, "': Is a directory")) << failure;
     EXPECT_TRUE(fs::is_directory(box.work() / ".zarn_cache"));
     EXPECT_TRUE(namesStartingWith(box.work(), ".zarn_cache.tmp").empty());
+}
+
+// The run, or nullopt when it has not ended within ten seconds: a run that
+// waits for good fails its test instead of holding it up.
+std::optional<E2e::RunResult> runWithin(const Sandbox& box, const std::vector<std::string>& args)
+{
+    Sandbox::Background run = box.start(args);
+    for (int waited = 0; waited < 10000; waited += 5) {
+        if (run.ended())
+            return run.wait();
+        usleep(5000);
+    }
+    return std::nullopt;  // killed with its recipes as it goes
+}
+
+// A FIFO in the place of a state file would hold up the open that reads or
+// appends to it until some other process wrote or read: it is no regular
+// file, so it is unreadable, and the run goes on as for a directory there.
+TEST(StateE2e, AFifoInThePlaceOfAStateFileIsUnreadable)
+{
+    const std::string built = "Starting build\n[demo::gen] Visiting target\n[demo::gen] Starting build job\n"
+                              "[demo::gen] echo made > out.txt\n[demo::gen] Build done\n";
+    struct Case {
+        std::string name;
+        fs::path fifo;  // below work(), or absolute
+        std::vector<std::string> args;
+        int status;
+        std::string out;  // with {} for the FIFO's path
+        bool replaced;    // whether the run's save puts a regular file there
+    };
+    Sandbox box;
+    const std::vector<Case> cases = {
+        {"cache", ".zarn_cache", {}, 0, built, true},
+        {"journal",
+         ".zarn_cache.journal",
+         {},
+         0,
+         "Build journal '{}' cannot be read. Starting with empty cache.\nStarting build\n[demo::gen] Visiting "
+         "target\n[demo::gen] Unable to record the build of 'demo/demo::gen' in '{}': not a regular file. Should "
+         "this run be interrupted, the next one may take its outputs as up to date.\n[demo::gen] Starting build "
+         "job\n[demo::gen] echo made > out.txt\n[demo::gen] Build done\n",
+         false},
+        {"registry", box.registryFile(), {}, 0, "Registry file '{}' not found.\n" + built, false},
+        {"registry, registering",
+         box.registryFile(),
+         {"-r"},
+         1,
+         "Registry file '{}' not found.\nRegistry file '{}' could not be read; not overwriting it.\n",
+         false},
+    };
+    box.write("zarn.txt", "unit demo\ngen: {\n  ^out = P\"(out.txt)\"\n  cmdline = \"echo made > out.txt\"\n}\n");
+    box.write(".zarn_project.txt", "name demo\nunits {\n  demo { \"zarn.txt\" }\n}\n");
+    fs::create_directories(box.registryFile().parent_path());
+    for (const Case& c : cases) {
+        for (const char* name : {".zarn_cache", ".zarn_cache.journal", "out.txt"})
+            fs::remove(box.work() / name);
+        fs::remove(box.registryFile());
+        const fs::path fifo = box.work() / c.fifo;
+        ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0) << c.name;
+        const std::optional<E2e::RunResult> result = runWithin(box, c.args);
+        if (!result) {
+            ADD_FAILURE() << c.name << ": still waiting after ten seconds";
+            continue;
+        }
+        EXPECT_EQ(result->status, c.status) << c.name << "\n" << result->out;
+        std::string expected = c.out;
+        for (size_t at = expected.find("{}"); at != std::string::npos; at = expected.find("{}", at))
+            expected.replace(at, 2, fifo.string());
+        EXPECT_EQ(result->out, expected) << c.name;
+        EXPECT_EQ(result->err, "") << c.name;
+        EXPECT_EQ(fs::exists(box.work() / "out.txt"), c.status == 0) << c.name;
+        EXPECT_EQ(fs::is_fifo(fifo), !c.replaced) << c.name;
+        EXPECT_TRUE(namesStartingWith(box.work(), ".zarn_cache.tmp").empty()) << c.name;
+    }
 }
 
 // The disk fills up while the cache is written: the flush failure is

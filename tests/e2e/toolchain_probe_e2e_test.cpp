@@ -174,8 +174,20 @@ TEST(ToolchainProbeE2e, DefinitionsOverOneDirectoryShareItsProbe)
     }
     bin.addBinutils("");
     const std::string path = (box.root() / "tc").string();
+    fs::create_directory_symlink(box.root() / "tc", box.work() / "link");
+    // The same directory spelled in every way a definition may write it;
+    // relative ones are taken from the work directory.
     box.write(box.registryFile(),
-              registryOf({{"gcc_a", path}, {"gcc_b", path}, {"gcc_c", path}, {"gcc_d", path + "/bin"}}));
+              registryOf({{"gcc_a", path},
+                          {"gcc_b", path},
+                          {"gcc_c", path},
+                          {"gcc_d", path + "/bin"},
+                          {"gcc_e", path + "/"},
+                          {"gcc_f", path + "//"},
+                          {"gcc_g", path + "/."},
+                          {"gcc_0_link", "link"},
+                          {"gcc_i", "../work/../tc"},
+                          {"gcc_j", path + "/bin/"}}));
     writeProject(box);
     const auto run = box.run({"-l", "1"});
     ASSERT_EQ(run.status, 0) << everything(run);
@@ -184,6 +196,13 @@ TEST(ToolchainProbeE2e, DefinitionsOverOneDirectoryShareItsProbe)
         std::sort(asked.begin(), asked.end());
         EXPECT_EQ(asked, (std::vector<std::string>{"-dumpfullversion", "-dumpmachine"})) << version;
     }
+    // The shared probe keeps each definition's own spelling: the one chosen
+    // (the first name of equal scores) runs its compiler through the link.
+    const auto built = box.run({"-v", "3"});
+    ASSERT_EQ(built.status, 0) << everything(built);
+    EXPECT_NE(built.out.find("Best registered tool: gcc_0_link, "), std::string::npos) << built.out;
+    EXPECT_NE(built.out.find("\"" + (box.work() / "link" / "bin" / "gcc-13").string() + "\" "), std::string::npos)
+        << built.out;
 }
 
 // A project's own toolchain written as a path is relative to the project

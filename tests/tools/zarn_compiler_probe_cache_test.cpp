@@ -40,16 +40,16 @@ TEST(CompilerProbeCacheTest, CallsFromSeveralThreadsWaitForTheOneProbe)
     addNotingCompiler(first, "gcc", "12.2.0");
     addNotingCompiler(second, "gcc", "13.1.0");
 
-    std::vector<std::shared_ptr<const ProbedBinDirectory>> results(16);
+    std::vector<ProbedBinDirectory> results(16);
     std::vector<std::thread> threads;
     for (size_t i = 0; i < results.size(); ++i)
         threads.emplace_back([&, i] { results[i] = probeBinDirectoryOnce(i % 2 ? second.path() : first.path()); });
     for (auto& thread : threads)
         thread.join();
     for (size_t i = 0; i < results.size(); ++i) {
-        ASSERT_EQ(results[i]->cCompilers.size(), 1u);
-        EXPECT_EQ(results[i]->cCompilers[0].version, i % 2 ? "13.1.0" : "12.2.0");
-        EXPECT_EQ(results[i], results[i % 2]);
+        ASSERT_EQ(results[i].cCompilers.size(), 1u);
+        EXPECT_EQ(results[i].cCompilers[0].version, i % 2 ? "13.1.0" : "12.2.0");
+        EXPECT_EQ(results[i].cCompilers[0].exePath, (i % 2 ? second : first) / "gcc");
     }
     EXPECT_EQ(machineQuestions(first, "gcc"), 1u);
     EXPECT_EQ(machineQuestions(second, "gcc"), 1u);
@@ -74,4 +74,24 @@ TEST(CompilerProbeCacheTest, ARootIsSearchedOncePerPathText)
         EXPECT_EQ(*result, BinDirectoryList{dir / "root" / "bin"});
     EXPECT_EQ(*binDirectoriesOnce(dir / "other", collect), BinDirectoryList{dir / "other" / "bin"});
     EXPECT_EQ(walks.load(), 2);
+}
+
+// One probe for the directory however its path is spelled; each caller gets
+// the compiler's path under its own spelling.
+TEST(CompilerProbeCacheTest, SpellingsOfOneDirectoryShareItsProbe)
+{
+    TempDir dir;
+    FakeToolchain::BinDir bin(dir / "tc" / "bin");
+    addNotingCompiler(bin, "gcc", "12.2.0");
+    fs::create_directory_symlink(dir / "tc", dir / "link");
+    const std::vector<fs::path> spellings = {dir / "tc" / "bin", dir / "tc" / "bin" / ".",
+                                             dir / "tc" / ".." / "tc" / "bin", dir / "tc" / "." / "bin",
+                                             dir / "link" / "bin"};
+    for (const fs::path& spelling : spellings) {
+        const ProbedBinDirectory probed = probeBinDirectoryOnce(spelling);
+        ASSERT_EQ(probed.cCompilers.size(), 1u) << spelling;
+        EXPECT_EQ(probed.cCompilers[0].exePath, spelling / "gcc");
+        EXPECT_EQ(probed.cCompilers[0].version, "12.2.0");
+    }
+    EXPECT_EQ(machineQuestions(bin, "gcc"), 1u);
 }
