@@ -3,8 +3,8 @@
 #include <fstream>
 #include <ostream>
 
-#include "loader/input_text.h"
 #include "types/value_kind.h"
+#include "types/zarn_interpolation.h"
 #include "types/zarn_value_types.h"
 #include "types/zarn_log.h"
 #include "zarn_cache_values.h"
@@ -25,14 +25,55 @@ bool holdsBlock(const ZarnValue& value)
     return false;
 }
 
-// The language has no escapes: a literal reads back only when every text in
-// the value has one and the lexer takes its bytes. A value holding a block
-// is written as the cache writes it, and must be one the cache could write.
-bool lineReadsBack(const Assignment& assignment, bool block, const std::string& literal)
+Assignment withRawTexts(const Assignment& assignment);
+
+// The value to write: each text that the value never expands but that a
+// plain string would (a resolved "${...}" or "#1" from a directory's name) as
+// a raw string, also in lists and blocks. A path keeps its own form.
+ZarnValuePtr withRawTexts(const ZarnValuePtr& value)
 {
-    const bool texts = block ? isCacheWritable(assignment)
-                             : isValidIdentifier(assignment.name) && assignment.value->hasLiteralForm();
-    return texts && isLoadableText(literal);
+    if (!value || valueAs<const ZarnPathString>(value.get()) || valueAs<const ZarnRawString>(value.get()))
+        return value;
+    if (const auto* string = valueAs<const ZarnBaseString>(value.get())) {
+        const auto* expanding = valueAs<const ZarnString>(value.get());
+        if ((expanding && !expanding->isFinal()) || !holdsReferences(string->toString()))
+            return value;
+        return std::make_shared<ZarnRawString>(string->toString());
+    }
+    if (const auto* list = valueAs<const ZarnList>(value.get())) {
+        std::vector<ZarnValuePtr> members;
+        for (const ZarnValuePtr& member : list->getMembers())
+            members.push_back(withRawTexts(member));
+        return std::make_shared<ZarnList>(std::move(members));
+    }
+    if (const auto* block = valueAs<const ZarnContext>(value.get())) {
+        if (!block->getContext())
+            return value;
+        auto context = std::make_shared<Context>();
+        for (const auto& [name, assignment] : block->getContext()->variables)
+            context->variables.emplace(name, withRawTexts(assignment));
+        return std::make_shared<ZarnContext>(context);
+    }
+    return value;
+}
+
+// The assignment with the value to write.
+Assignment withRawTexts(const Assignment& assignment)
+{
+    Assignment written = assignment;
+    written.value = withRawTexts(assignment.value);
+    return written;
+}
+
+// The language has no escapes: a line reads back only when every text in
+// the value has a literal. A value holding a block is written as the cache
+// writes it, and must be one the cache could write. Bytes that are not UTF-8
+// are written as they are: no reader takes this file, and each variable
+// keeps its line.
+bool lineReadsBack(const Assignment& assignment, bool block)
+{
+    return block ? isCacheWritable(assignment)
+                 : isValidIdentifier(assignment.name) && assignment.value->hasLiteralForm();
 }
 
 }  // namespace
@@ -42,11 +83,12 @@ void writeOutputs(std::ostream& out, const Context& outputs, const std::string& 
     for (const auto& [name, assignment] : outputs.variables) {
         if (!assignment.value)
             continue;
+        const Assignment written = withRawTexts(assignment);
         // A block value as a block: its own literal is only its names.
-        const bool block = holdsBlock(*assignment.value);
-        const std::string literal = block ? cacheLiteral(*assignment.value) : assignment.value->toLiteral();
-        if (lineReadsBack(assignment, block, literal))
-            out << assignment.name << " = " << literal << "\n";
+        const bool block = holdsBlock(*written.value);
+        if (lineReadsBack(written, block))
+            out << written.name << " = "
+                << (block ? cacheLiteral(*written.value) : written.value->toLiteral()) << "\n";
         else
             logMessage(LogLevel::Warning,
                        "Variable '{}' cannot be written in '{}' so that it reads back; it is left out.\n",

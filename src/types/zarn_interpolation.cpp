@@ -247,6 +247,16 @@ std::size_t matchHashNumber(const std::string& text, std::size_t position)
     return end == position + 1 ? 0 : end - position;
 }
 
+bool holdsReferences(const std::string& text)
+{
+    if (text.find("${") != std::string::npos || text.find("#{") != std::string::npos)
+        return true;
+    for (std::size_t hash = text.find('#'); hash != std::string::npos; hash = text.find('#', hash + 1))
+        if (matchHashNumber(text, hash) > 0)
+            return true;
+    return false;
+}
+
 std::string expandReferences(const ZarnString& string, const std::string& text, ExpansionState& state)
 {
     std::string work = text;

@@ -75,6 +75,11 @@ std::size_t verbatimPrefixOf(const ZarnValue& value);
 // position, 0 when there is none.
 std::size_t matchHashNumber(const std::string& text, std::size_t position);
 
+// True when expanding the text could change it or fail: it holds "${", "#{"
+// or a back-reference token. Only a string that is never expanded keeps such
+// a text as it is.
+bool holdsReferences(const std::string& text);
+
 // Replaces every ${...} of the text; the string supplies the resolver.
 std::string expandReferences(const ZarnString& string, const std::string& text, ExpansionState& state);
 
