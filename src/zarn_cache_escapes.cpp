@@ -1,5 +1,6 @@
 #include "zarn_cache_escapes.h"
 #include "types/value_kind.h"
+#include "types/value_members.h"
 
 #include <memory>
 #include <utility>
@@ -37,28 +38,13 @@ std::string pathText(const ZarnPathString& path)
 // A copy of the value with its texts escaped; other values are shared.
 ZarnValuePtr escaped(const ZarnValuePtr& value)
 {
-    if (!value)
-        return value;
-    if (const auto* path = valueAs<const ZarnPathString>(value.get()))
-        return makePathString(escapeCacheText(pathText(*path)), {});
-    if (const auto* string = valueAs<const ZarnBaseString>(value.get()))
-        return string->createFromString(escapeCacheText(string->toString()));
-    if (const auto* list = valueAs<const ZarnList>(value.get())) {
-        std::vector<ZarnValuePtr> members;
-        members.reserve(list->size());
-        for (const ZarnValuePtr& member : list->getMembers())
-            members.push_back(escaped(member));
-        return std::make_shared<ZarnList>(std::move(members));
-    }
-    if (const auto* block = valueAs<const ZarnContext>(value.get())) {
-        if (!block->getContext())
-            return value;
-        ZarnValuePtr copy = block->deepClone();
-        for (auto& [name, assignment] : valueAs<const ZarnContext>(copy.get())->getContext()->variables)
-            assignment.value = escaped(assignment.value);
-        return copy;
-    }
-    return value;
+    return mapPlainMembers(value, [](const ZarnValuePtr& member) -> ZarnValuePtr {
+        if (const auto* path = valueAs<const ZarnPathString>(member.get()))
+            return makePathString(escapeCacheText(pathText(*path)), {});
+        if (const auto* string = valueAs<const ZarnBaseString>(member.get()))
+            return string->createFromString(escapeCacheText(string->toString()));
+        return member;
+    });
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "types/value_kind.h"
+#include "types/value_members.h"
 #include "types/zarn_interpolation.h"
 #include "types/zarn_value_types.h"
 #include "types/zarn_log.h"
@@ -25,36 +26,22 @@ bool holdsBlock(const ZarnValue& value)
     return false;
 }
 
-Assignment withRawTexts(const Assignment& assignment);
-
 // The value to write: each text that the value never expands but that a
 // plain string would (a resolved "${...}" or "#1" from a directory's name) as
 // a raw string, also in lists and blocks. A path keeps its own form.
 ZarnValuePtr withRawTexts(const ZarnValuePtr& value)
 {
-    if (!value || valueAs<const ZarnPathString>(value.get()) || valueAs<const ZarnRawString>(value.get()))
-        return value;
-    if (const auto* string = valueAs<const ZarnBaseString>(value.get())) {
-        const auto* expanding = valueAs<const ZarnString>(value.get());
+    return mapPlainMembers(value, [](const ZarnValuePtr& member) -> ZarnValuePtr {
+        if (valueAs<const ZarnPathString>(member.get()) || valueAs<const ZarnRawString>(member.get()))
+            return member;
+        const auto* string = valueAs<const ZarnBaseString>(member.get());
+        if (!string)
+            return member;
+        const auto* expanding = valueAs<const ZarnString>(member.get());
         if ((expanding && !expanding->isFinal()) || !holdsReferences(string->toString()))
-            return value;
+            return member;
         return std::make_shared<ZarnRawString>(string->toString());
-    }
-    if (const auto* list = valueAs<const ZarnList>(value.get())) {
-        std::vector<ZarnValuePtr> members;
-        for (const ZarnValuePtr& member : list->getMembers())
-            members.push_back(withRawTexts(member));
-        return std::make_shared<ZarnList>(std::move(members));
-    }
-    if (const auto* block = valueAs<const ZarnContext>(value.get())) {
-        if (!block->getContext())
-            return value;
-        auto context = std::make_shared<Context>();
-        for (const auto& [name, assignment] : block->getContext()->variables)
-            context->variables.emplace(name, withRawTexts(assignment));
-        return std::make_shared<ZarnContext>(context);
-    }
-    return value;
+    });
 }
 
 // The assignment with the value to write.
