@@ -5,6 +5,7 @@
 #include <forward_list>
 #include <iterator>
 #include <memory>
+#include <set>
 #include <utility>
 #include <variant>
 
@@ -212,12 +213,19 @@ Context ZarnApplication::buildTarget(const QualifiedTargetName& requestedName,
     for (const auto& [variable, assignment] : target->variables)
         if (isOutputVariable(assignment) && hasVariable(base, variable))
             ownOutputs[variable] = detachedCopy(assignment, Assignment::Set);
+    // What the target assigns itself; the rest it inherits.
+    std::set<Util::CiString> ownNames;
+    for (const auto& entry : target->variables)
+        ownNames.insert(entry.first);
     std::vector<Assignment> pendingAssignments = target->addImplicitContext(base, 0, true, 0);
 
     Matcher* matcher = selectBestTool(*target);
     if (!matcher)
         throw ZarnException("No tool to build " + displayName + ".");
     target->addImplicitContext(*createToolDefaults(*matcher), Assignment::SetIfUnset, true, 1);
+    for (const auto& entry : target->variables)
+        if (ownNames.count(entry.first) == 0)
+            target->inheritedNames.insert(entry.first);
     std::shared_ptr<Builder> builder = matcher->createBuilder(*target);
     if (!builder)
         throw ZarnException("No tool to build " + displayName + ".");

@@ -194,43 +194,78 @@ MatchResult GNUMatcher::match(const TargetContext& target) const
     return result;
 }
 
+namespace {
+
+// One tool that can build the target, and how it scores it.
+struct Candidate {
+    std::shared_ptr<Builder> tool;
+    uint32_t score = 0;     // over all the target's variables
+    uint32_t ownScore = 0;  // over those the target assigns itself
+    bool declared = false;  // makes the product the target declares
+};
+
+// The tool's score over the target's variables, and over those it does not
+// inherit.
+Candidate scoreCandidate(const std::shared_ptr<Builder>& tool, const MatchResult& result,
+                         const TargetContext& target)
+{
+    Candidate candidate{tool};
+    for (const auto& [name, spec] : tool->schema) {
+        const Assignment* assignment = findAssignment(target, name.str());
+        auto kind = result.kinds.find(name);
+        if (!assignment || assignment->flags == Assignment::OutputFlag || kind == result.kinds.end())
+            continue;
+        uint32_t weight = spec.noMatchWeight;
+        if (kind->second.kind == MatchKind::PartialMatch)
+            weight = spec.partialMatchWeight;
+        else if (kind->second.kind == MatchKind::ExactMatch)
+            weight = spec.exactMatchWeight;
+        candidate.score += weight;
+        if (target.inheritedNames.count(name) == 0)
+            candidate.ownScore += weight;
+    }
+    return candidate;
+}
+
+// The candidate with the highest score of that kind, the earlier on a tie;
+// null when there is none.
+const Candidate* best(const std::vector<Candidate>& candidates, uint32_t Candidate::*score,
+                      bool declaredOnly = false)
+{
+    const Candidate* chosen = nullptr;
+    for (const Candidate& candidate : candidates)
+        if ((!declaredOnly || candidate.declared) && (!chosen || candidate.*score > chosen->*score))
+            chosen = &candidate;
+    return chosen;
+}
+
+}  // namespace
+
 std::shared_ptr<Builder> GNUMatcher::createBuilder(const TargetContext& target)
 {
-    int32_t best = -1;
-    bool bestDeclared = false;
     // ar and ld would leave the target's own sources out of the product.
     const bool compilesSources = hasOwnSources(target);
-    std::shared_ptr<Builder> chosen;
+    std::vector<Candidate> candidates;
     for (const auto& tool : tools) {
         const MatchResult result = tool->matchSubjects(target);
         if (result.status != BuildPossible)
             continue;
-        // A tool making the product the target declares outranks the
-        // others, whose scores may come from inherited flags alone.
+        candidates.push_back(scoreCandidate(tool, result, target));
         const auto* gnuTool = dynamic_cast<const GNUTool*>(tool.get());
-        const bool declared = !compilesSources && gnuTool && gnuTool->makesDeclaredProduct(target);
-        if (bestDeclared && !declared)
-            continue;
-        uint32_t score = 0;
-        for (const auto& [name, spec] : tool->schema) {
-            const Assignment* assignment = findAssignment(target, name.str());
-            auto kind = result.kinds.find(name);
-            if (!assignment || assignment->flags == Assignment::OutputFlag || kind == result.kinds.end())
-                continue;
-            if (kind->second.kind == MatchKind::PartialMatch)
-                score += spec.partialMatchWeight;
-            else if (kind->second.kind == MatchKind::ExactMatch)
-                score += spec.exactMatchWeight;
-            else
-                score += spec.noMatchWeight;
-        }
-        if (static_cast<int32_t>(score) > best || (declared && !bestDeclared)) {
-            best = static_cast<int32_t>(score);
-            bestDeclared = declared;
-            chosen = tool;
-        }
+        candidates.back().declared = !compilesSources && gnuTool && gnuTool->makesDeclaredProduct(target);
     }
-    return chosen;
+    const Candidate* byScores = best(candidates, &Candidate::score);
+    if (!byScores)
+        return nullptr;
+    // A tool making the product the target declares outranks the others
+    // where their lead comes from what the target inherits. Where the
+    // target's own variables alone choose another tool by the same scores
+    // (a bare GCC, GPP or EXE weighs as much as a bare SO, and gcc and g++
+    // come first), the scores decide.
+    const Candidate* declared = best(candidates, &Candidate::score, true);
+    if (declared && best(candidates, &Candidate::ownScore)->declared)
+        return declared->tool;
+    return byScores->tool;
 }
 
 }  // namespace Zarn

@@ -42,9 +42,10 @@ public:
     MatchResult match(const TargetContext& target) const override;
     // The tool whose schema scores highest for the target; the earlier tool
     // on a tie. A tool making the product the target declares (SO, SHARED,
-    // KO; a bare STATIC or an OUTPUT_NAME ending in ".a") outranks the rest,
-    // unless the target has sources of its own to compile. One of this
-    // matcher's own tools, shared.
+    // KO; a bare STATIC or an OUTPUT_NAME ending in ".a") outranks the rest
+    // when the same scores over the target's own variables alone, leaving
+    // out those it inherits, choose it too, and the target has no sources
+    // of its own to compile. One of this matcher's own tools, shared.
     std::shared_ptr<Builder> createBuilder(const TargetContext& target) override;
     std::string targetArch() const override { return compiler.arch; }
     std::string targetMachine() const override { return compiler.prefix; }

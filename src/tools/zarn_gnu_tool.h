@@ -26,7 +26,8 @@ public:
     std::string getObjectExtension() const override { return ".o"; }
     // Whether the target says it wants what this tool makes (an archive, a
     // shared object): then this tool builds it, however well the others
-    // score on the compiler and linker variables it inherits.
+    // score on the compiler and linker variables it inherits, unless the
+    // target's own variables choose another.
     virtual bool makesDeclaredProduct(const Context&) const { return false; }
 
     CompilerRecord compiler;

@@ -6,6 +6,7 @@
 #include <exception>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -214,8 +215,9 @@ public:
                   const std::vector<ZarnValuePtr>& parameterValues);
     // No variables; the qualified name and parameter text of a build job.
     TargetContext(const QualifiedTargetName& name, std::string parameterText);
-    // Copies the variables (shared, like a Context copy), the qualified name
-    // and the parameter text; the dependency list stays empty.
+    // Copies the variables (shared, like a Context copy), the qualified name,
+    // the parameter text and the inherited names; the dependency list stays
+    // empty.
     TargetContext(const TargetContext& other);
     // Takes everything, dependencies included; the values are rebound to
     // this context, as a moved Context's are.
@@ -235,6 +237,11 @@ public:
     // The parameter values' texts joined by the byte 0x1F, so that different
     // splits of the same characters give different texts.
     std::string parameterText;
+    // The names of the variables that the target took from what it starts
+    // from (the project's or the profile's variables, the tool's defaults)
+    // and does not assign itself; its parameters are its own. Empty when
+    // nobody recorded them: then every variable counts as its own.
+    std::set<Util::CiString> inheritedNames;
 };
 
 // Memoised resolution of one assignment; throws ZarnException on a

@@ -1,7 +1,7 @@
 // Which tool builds a C target: the machine's own toolchain beside foreign
-// ones, the product a target declares against the flags it inherits,
-// and dependencies named like the outputs they hand on or like variables of
-// their dependents.
+// ones, the product a target declares against the flags it inherits and
+// against the tool its own variables name, and dependencies named like the
+// outputs they hand on or like variables of their dependents.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -170,6 +170,75 @@ pic: {
             EXPECT_NE(bytes.find("greet_extra"), std::string::npos) << "the target's own source was left out";
         }
     }
+}
+
+// A shared object whose own variables name g++ (a bare GPP, C_FLAGS "-shared")
+// is linked by g++, not by a bare `ld -shared`: the library records the C++
+// runtime, so an exception thrown in it is caught by a C++ program, and a C
+// program links with it through an extern "C" function.
+TEST(ToolChoiceE2e, OwnVariablesNameTheLinkerOfASharedObject)
+{
+    Sandbox box;
+    box.write(box.registryFile(), "tools {\n" + E2e::gnuToolDefinition("gnu", "/usr/bin") + "}\n");
+    box.write("zarn.txt", R"z(unit demo
+shapes: +shape_objs {
+  OBJS
+  SO
+  GPP
+  C_FLAGS = "-shared"
+  OUTPUT_NAME = "libshapes.so"
+}
+shape_objs: {
+  CPP_FILES = P"(src/shapes.cpp)"
+  C_FLAGS = "-O2 -fPIC -c"
+}
+cpp_app: shapes {
+  CPP_FILES = P"(src/main.cpp)"
+  LIB = shapes.binary
+}
+c_app: shapes {
+  C_FILES = P"(src/main.c)"
+  LIB = shapes.binary
+}
+)z");
+    box.write("src/shapes.cpp", R"(#include <stdexcept>
+double square_area(double side)
+{
+    if (side < 0)
+        throw std::invalid_argument("negative side");
+    return side * side;
+}
+extern "C" double shape_area(double side)
+{
+    try {
+        return square_area(side);
+    } catch (const std::invalid_argument&) {
+        return -1;
+    }
+}
+)");
+    box.write("src/main.cpp", R"(#include <iostream>
+#include <stdexcept>
+double square_area(double side);
+int main()
+{
+    try {
+        square_area(-2);
+    } catch (const std::invalid_argument& error) {
+        std::cout << "caught " << error.what() << "\n";
+    }
+    std::cout << square_area(3) << "\n";
+}
+)");
+    box.write("src/main.c", "#include <stdio.h>\ndouble shape_area(double side);\n"
+                            "int main(void) { printf(\"%g %g\\n\", shape_area(3), shape_area(-2)); return 0; }\n");
+    const auto cpp = box.run({"-v", "3", "cpp_app"});
+    ASSERT_EQ(cpp.status, 0) << cpp.out;
+    EXPECT_TRUE(endsWith(chosenTool(cpp.out, "shapes"), "g++")) << cpp.out;
+    EXPECT_EQ(E2e::runProgram(E2e::findFile(box.work() / "out", "cpp_app")), "caught negative side\n9\n");
+    const auto c = box.run({"c_app"});
+    ASSERT_EQ(c.status, 0) << c.out;
+    EXPECT_EQ(E2e::runProgram(E2e::findFile(box.work() / "out", "c_app")), "9 -1\n");
 }
 
 // Targets named like what they hand on: "objs" hands on `objs` and "lib"

@@ -107,36 +107,60 @@ TEST(GnuMatcher, BestToolByScore)
 }
 
 // A target that says what it makes is built by the tool that makes it, even
-// when inherited compiler and linker variables score higher for gcc; unless
-// that tool cannot make it from the target's own sources.
+// when the compiler and linker variables it inherits score higher for gcc;
+// not when its own variables choose gcc or g++, or its own sources need them.
 TEST(GnuMatcher, DeclaredProductChoosesTheTool)
 {
-    auto inheriting = [](Assignment kind) {
-        return std::vector<Assignment>{set("C_FLAGS", str("-O2")),  set("C_DEFINES", str("NDEBUG")),
-                                       set("INCLUDE", str("inc")),  set("LIB", str("-lm")),
-                                       set("LIBPATH", str("libs")), set("LINK_FLAGS", str("-s")),
-                                       set("OBJS", str("a.o")),     kind};
+    const std::vector<Assignment> profile{set("C_FLAGS", str("-O2")),  set("C_DEFINES", str("NDEBUG")),
+                                          set("INCLUDE", str("inc")),  set("LIB", str("-lm")),
+                                          set("LIBPATH", str("libs")), set("LINK_FLAGS", str("-s"))};
+    // The target's own variables and OBJS, then what it inherits.
+    auto inheriting = [&](std::vector<Assignment> own) {
+        own.push_back(set("OBJS", str("a.o")));
+        auto target = targetWith(own);
+        for (const Assignment& assignment : profile)
+            if (!hasVariable(*target, assignment.name)) {
+                target->addAssignment(assignment, 1);
+                target->inheritedNames.insert(Util::CiString(assignment.name));
+            }
+        return target;
     };
     auto mixed = [](const char* sources, Assignment kind) {
-        return std::vector<Assignment>{set(sources, str("a.c")), set("C_FLAGS", str("-fPIC -shared")),
-                                       set("OBJS", str("b.o")), kind};
+        return targetWith({set(sources, str("a.c")), set("C_FLAGS", str("-fPIC -shared")), set("OBJS", str("b.o")),
+                           kind});
     };
-    const struct { std::vector<Assignment> target; std::string tool; } cases[] = {
-        {inheriting(set("SO", integer(1))), "ld"},
-        {inheriting(declared("KO")), "ld"},
+    const struct { std::shared_ptr<TargetContext> target; std::string tool; } cases[] = {
+        {inheriting({set("SO", integer(1))}), "ld"},
+        {inheriting({declared("KO")}), "ld"},
+        {inheriting({declared("STATIC")}), "ar"},
+        {inheriting({set("OUTPUT_NAME", str("libgreet.a"))}), "ar"},
+        // Its own variables choose ld too: a bare SO weighs 2, a value 1.
+        {inheriting({declared("SHARED"), set("OUTPUT_NAME", str("libgreet.so"))}), "ld"},
+        {inheriting({declared("SO"), set("LIB", str("-lm")), set("LINK_FLAGS", str("-z defs"))}), "ld"},
+        {inheriting({declared("SO"), set("C_FLAGS", str("-shared"))}), "ld"},
+        {inheriting({declared("STATIC"), declared("GPP")}), "ar"},
         // Nothing declared: the scores decide.
-        {inheriting(set("OUTPUT_NAME", str("libgreet.so"))), "gcc"},
-        {inheriting(set("STATIC", integer(1))), "gcc"},
-        {inheriting(output("SO", str("x.so"))), "gcc"},
-        {inheriting(output("OUTPUT_NAME", str("libx.a"))), "gcc"},
-        {{set("C_FILES", str("a.c")), declared("SO")}, "gcc"},
+        {inheriting({set("OUTPUT_NAME", str("libgreet.so"))}), "gcc"},
+        {inheriting({set("STATIC", integer(1))}), "gcc"},
+        {inheriting({output("SO", str("x.so"))}), "gcc"},
+        {inheriting({output("OUTPUT_NAME", str("libx.a"))}), "gcc"},
+        // The target's own variables choose a compiler driver, the earlier
+        // tool on a tie: the scores decide.
+        {inheriting({declared("SO"), declared("GPP"), set("C_FLAGS", str("-shared")),
+                     set("OUTPUT_NAME", str("libshapes.so"))}),
+         "g++"},
+        {inheriting({declared("SO"), declared("GCC")}), "gcc"},
+        {inheriting({declared("SHARED"), declared("EXE")}), "gcc"},
+        {inheriting({declared("KO"), declared("GPP"), set("LINK_FLAGS", str("-z defs"))}), "g++"},
+        // Sources of its own, which ar and ld would leave out.
+        {targetWith({set("C_FILES", str("a.c")), declared("SO")}), "gcc"},
         {mixed("C_FILES", declared("KO")), "gcc"},
         {mixed("CPP_FILES", declared("SO")), "g++"},
         {mixed("CPP_FILES", declared("SHARED")), "g++"},
     };
     auto gnu = matcher();
     for (size_t i = 0; i < std::size(cases); ++i) {
-        auto builder = gnu->createBuilder(*targetWith(cases[i].target));
+        auto builder = gnu->createBuilder(*cases[i].target);
         EXPECT_EQ(builder ? builder->getName() : "", cases[i].tool) << "case " << i;
     }
 }
