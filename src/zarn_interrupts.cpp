@@ -16,6 +16,7 @@
 #include <string>
 #include <thread>
 
+#include "zarn_large_stack.h"
 #include "zarn_process_tree.h"
 
 namespace Zarn {
@@ -51,7 +52,7 @@ StopState& stopState()
 std::atomic<int> stopSignal{0};
 static_assert(std::atomic<int>::is_always_lock_free, "set from a signal handler");
 
-// The signal mask of the thread that called watchInterrupts, as it was.
+// The signal mask of the thread that called runStoppable, as it was.
 sigset_t& startingMask()
 {
     static sigset_t mask = [] {
@@ -62,10 +63,11 @@ sigset_t& startingMask()
     return mask;
 }
 
-// A signal as the pipe passes it on.
+// A signal as the pipe passes it on, or the application's end.
 struct SignalNote {
     int signal = 0;             // 0: none
     bool fromTerminal = false;  // sent by the terminal to its whole foreground group
+    bool ended = false;         // the application's thread returned
 };
 
 extern "C" void writeSignalNote(int signal, siginfo_t* info, void*)
@@ -92,7 +94,16 @@ SignalNote nextSignal(int timeoutMilliseconds)
     unsigned char note[2] = {0, 0};
     if (::read(signalPipe[0], note, sizeof note) != static_cast<ssize_t>(sizeof note))
         return {};
-    return SignalNote{note[0], note[1] != 0};
+    return SignalNote{note[0], note[1] != 0, note[0] == 0};
+}
+
+// Tells the watching thread that the application returned: a note without
+// a signal.
+void noteApplicationEnded()
+{
+    const unsigned char note[2] = {0, 0};
+    ssize_t ignored = ::write(signalPipe[1], note, sizeof note);
+    (void)ignored;
 }
 
 const char* signalName(int signal)
@@ -217,46 +228,25 @@ bool holdsLeft()
     }
 }
 
+// Acts on the signals until the application's thread says it returned.
 void watchSignals()
 {
     for (;;) {
         const SignalNote note = nextSignal(-1);
         if (note.signal != 0)
             stopRun(note);
+        if (note.ended)
+            break;
     }
+    // A signal that came after the application last looked still stops the
+    // run; its note may be yet to come.
+    if (stopSignal.load() != 0)
+        stopRun(SignalNote{stopSignal.load(), false, false});
 }
 
-}  // namespace
-
-void watchInterrupts()
-{
-    pthread_sigmask(SIG_SETMASK, nullptr, &startingMask());
-    if (::pipe2(signalPipe, O_CLOEXEC) != 0)
-        return;  // the signals keep their usual effect
-    ::fcntl(signalPipe[1], F_SETFL, O_NONBLOCK);
-    stopState();
-    // The watching thread starts with the signals blocked and keeps them so.
-    const sigset_t saved = startingMask();
-    blockStopSignals(true);
-    try {
-        std::thread(watchSignals).detach();
-    } catch (const std::system_error&) {
-        pthread_sigmask(SIG_SETMASK, &saved, nullptr);
-        return;
-    }
-    pthread_sigmask(SIG_SETMASK, &saved, nullptr);
-    for (const int signal : stopSignals) {
-        struct sigaction current {};
-        if (sigaction(signal, nullptr, &current) != 0 || current.sa_handler == SIG_IGN)
-            continue;
-        struct sigaction handler {};
-        handler.sa_sigaction = writeSignalNote;
-        sigemptyset(&handler.sa_mask);
-        handler.sa_flags = SA_RESTART | SA_SIGINFO;
-        sigaction(signal, &handler, nullptr);
-    }
-}
-
+// Blocks the stop signals on the calling thread (blocked false: gives them
+// back the state they had when runStoppable was called, so that one blocked
+// from the start stays blocked, for zarn and its recipes).
 void blockStopSignals(bool blocked)
 {
     sigset_t signals;
@@ -273,6 +263,81 @@ void blockStopSignals(bool blocked)
         if (!sigismember(&startingMask(), signal))
             sigdelset(&restored, signal);
     pthread_sigmask(SIG_SETMASK, &restored, nullptr);
+}
+
+// Installs the handlers for the stop signals that were not ignored at the
+// start; false, with nothing installed, when there is no pipe for them.
+bool takeStopSignals()
+{
+    if (::pipe2(signalPipe, O_CLOEXEC) != 0)
+        return false;
+    ::fcntl(signalPipe[1], F_SETFL, O_NONBLOCK);
+    stopState();
+    for (const int signal : stopSignals) {
+        struct sigaction current {};
+        if (sigaction(signal, nullptr, &current) != 0 || current.sa_handler == SIG_IGN)
+            continue;
+        struct sigaction handler {};
+        handler.sa_sigaction = writeSignalNote;
+        sigemptyset(&handler.sa_mask);
+        handler.sa_flags = SA_RESTART | SA_SIGINFO;
+        sigaction(signal, &handler, nullptr);
+    }
+    return true;
+}
+
+// Gives the signals that the handlers took back their usual effect, for
+// when no thread can act on them.
+void releaseStopSignals()
+{
+    for (const int signal : stopSignals) {
+        struct sigaction current {};
+        if (sigaction(signal, nullptr, &current) != 0 || current.sa_sigaction != writeSignalNote)
+            continue;
+        struct sigaction standard {};
+        standard.sa_handler = SIG_DFL;
+        sigemptyset(&standard.sa_mask);
+        sigaction(signal, &standard, nullptr);
+    }
+}
+
+}  // namespace
+
+int runStoppable(std::size_t stackSize, const std::function<int()>& body)
+{
+    pthread_sigmask(SIG_SETMASK, nullptr, &startingMask());
+    // Kept blocked on this thread, and on a watching thread started from it;
+    // a signal that comes before the application's thread has unblocked them
+    // waits for it.
+    blockStopSignals(true);
+    const bool taken = takeStopSignals();
+    StackThread application(stackSize, [&] {
+        blockStopSignals(false);
+        // Also when the body throws.
+        struct EndNote {
+            bool taken;
+            ~EndNote()
+            {
+                if (taken)
+                    noteApplicationEnded();
+            }
+        } end{taken};
+        return body();
+    });
+    if (application.started()) {
+        if (taken)
+            watchSignals();
+        return application.join();
+    }
+    if (taken) {
+        try {
+            std::thread(watchSignals).detach();
+        } catch (const std::system_error&) {
+            releaseStopSignals();
+        }
+    }
+    blockStopSignals(false);
+    return body();
 }
 
 int interruptSignal() { return stopSignal.load(); }

@@ -1,17 +1,18 @@
 // The stop on a signal, seen from inside the process, in a child of the test
 // so that the handlers and the process's end stay there.
 #include "zarn_interrupts.h"
-#include "zarn_large_stack.h"
 #include "zarn_state_file.h"
 
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <string.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <functional>
+#include <stdexcept>
 #include <string>
 
 #include "test_support.h"
@@ -45,37 +46,40 @@ ChildEnd runInChild(const std::function<int()>& body)
     return end;
 }
 
+// More than any address space holds: no thread can have such a stack.
+constexpr std::size_t impossibleStack = std::size_t(1) << 62;
+
 TEST(Interrupts, TheRunStopsOnTheThreadsThatSawTheSignal)
 {
     TestSupport::TempDir dir;
     const std::filesystem::path file = dir / "state";
     struct Case {
-        std::string signalName;  // empty: the child ends normally
-        int signal;
+        std::string name;
+        int signal;  // 0: the child ends with exitStatus
+        int exitStatus;
         std::function<int()> body;
     };
     const Case cases[] = {
         // The stop counts from the moment the handler ran, not from the one
         // the watching thread read of it: a thread that saw a recipe end by
         // a signal sent to zarn's group takes the run as stopped, not failed.
-        {"SIGTERM", SIGTERM,
+        {"SIGTERM on the application's thread", SIGTERM, 0,
          [] {
-             Zarn::watchInterrupts();
-             ::raise(SIGTERM);  // handled on this thread before raise returns
-             Zarn::StopHold hold;
-             if (Zarn::interruptSignal() != SIGTERM || hold.admitted())
-                 return 3;
-             Zarn::awaitInterruptEnd();
-             return 4;
+             return Zarn::runStoppable(1 << 20, [] {
+                 ::raise(SIGTERM);  // handled on this thread before raise returns
+                 Zarn::StopHold hold;
+                 if (Zarn::interruptSignal() != SIGTERM || hold.admitted())
+                     return 3;
+                 Zarn::awaitInterruptEnd();
+                 return 4;
+             });
          }},
-        // The same for a signal sent to the whole process while the entry
-        // waits for the application's thread, which then runs the handler.
-        {"SIGHUP", SIGHUP,
+        // The same for a signal sent to the whole process: the entry's
+        // thread keeps it blocked, so the application's thread runs the
+        // handler.
+        {"SIGHUP to the process", SIGHUP, 0,
          [] {
-             Zarn::watchInterrupts();
-             Zarn::blockStopSignals(true);
-             return Zarn::runWithStack(1 << 20, [] {
-                 Zarn::blockStopSignals(false);
+             return Zarn::runStoppable(1 << 20, [] {
                  ::kill(::getpid(), SIGHUP);
                  if (Zarn::interruptSignal() != SIGHUP)
                      return 3;
@@ -84,31 +88,64 @@ TEST(Interrupts, TheRunStopsOnTheThreadsThatSawTheSignal)
              });
          }},
         // A stopped run writes no state file, not even a temporary one.
-        {"SIGINT", SIGINT,
+        {"SIGINT before a state file", SIGINT, 0,
          [&] {
-             Zarn::watchInterrupts();
-             ::raise(SIGINT);
-             return Zarn::writeStateFile(file, "text").ok() ? 3 : 4;
+             return Zarn::runStoppable(1 << 20, [&] {
+                 ::raise(SIGINT);
+                 return Zarn::writeStateFile(file, "text").ok() ? 3 : 4;
+             });
+         }},
+        // A signal that comes after the application last looked still ends
+        // the run by that signal.
+        {"SIGTERM as the application returns", SIGTERM, 0,
+         [] {
+             return Zarn::runStoppable(1 << 20, [] {
+                 ::raise(SIGTERM);
+                 return 0;
+             });
+         }},
+        // Without a thread with such a stack, the application runs on the
+        // entry's thread and a thread of its own acts on the signals.
+        {"SIGTERM without the large stack", SIGTERM, 0,
+         [] {
+             return Zarn::runStoppable(impossibleStack, [] {
+                 ::raise(SIGTERM);
+                 Zarn::awaitInterruptEnd();
+                 return 4;
+             });
          }},
         // A signal ignored when the process started stays ignored.
-        {"", 0,
+        {"SIGHUP ignored", 0, 0,
          [] {
              ::signal(SIGHUP, SIG_IGN);
-             Zarn::watchInterrupts();
-             ::raise(SIGHUP);
-             Zarn::StopHold hold;
-             return Zarn::interruptSignal() == 0 && hold.admitted() ? 0 : 3;
+             return Zarn::runStoppable(1 << 20, [] {
+                 ::raise(SIGHUP);
+                 Zarn::StopHold hold;
+                 return Zarn::interruptSignal() == 0 && hold.admitted() ? 0 : 3;
+             });
          }},
+        // Without a signal, the application's result or exception comes
+        // back, on either thread.
+        {"no signal", 0, 7, [] { return Zarn::runStoppable(1 << 20, [] { return 7; }); }},
+        {"no signal, a throw", 0, 5,
+         [] {
+             try {
+                 return Zarn::runStoppable(1 << 20, []() -> int { throw std::runtime_error("x"); });
+             } catch (const std::runtime_error&) {
+                 return 5;
+             }
+         }},
+        {"no signal, no large stack", 0, 6, [] { return Zarn::runStoppable(impossibleStack, [] { return 6; }); }},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.signalName);
+        SCOPED_TRACE(c.name);
         const ChildEnd end = runInChild(c.body);
         if (c.signal == 0) {
-            EXPECT_TRUE(WIFEXITED(end.waitStatus) && WEXITSTATUS(end.waitStatus) == 0) << end.waitStatus;
+            EXPECT_TRUE(WIFEXITED(end.waitStatus) && WEXITSTATUS(end.waitStatus) == c.exitStatus) << end.waitStatus;
             EXPECT_EQ(end.err, "");
         } else {
             EXPECT_TRUE(WIFSIGNALED(end.waitStatus) && WTERMSIG(end.waitStatus) == c.signal) << end.waitStatus;
-            EXPECT_EQ(end.err, "Build interrupted by " + c.signalName + ".\n");
+            EXPECT_EQ(end.err, std::string("Build interrupted by SIG") + sigabbrev_np(c.signal) + ".\n");
         }
     }
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));

@@ -16,20 +16,39 @@ int recurse(int levels)
 
 TEST(LargeStack, RunsTheBodyAndGivesItsResult)
 {
-    EXPECT_EQ(Zarn::runWithStack(std::size_t(1) << 20, [] { return 42; }), 42);
+    Zarn::StackThread thread(std::size_t(1) << 20, [] { return 42; });
+    ASSERT_TRUE(thread.started());
+    EXPECT_EQ(thread.join(), 42);
 }
 
 TEST(LargeStack, ThrowsWhatTheBodyThrows)
 {
-    EXPECT_THROW(Zarn::runWithStack(std::size_t(1) << 20, []() -> int { throw std::runtime_error("x"); }),
-                 std::runtime_error);
+    Zarn::StackThread thread(std::size_t(1) << 20, []() -> int { throw std::runtime_error("x"); });
+    ASSERT_TRUE(thread.started());
+    EXPECT_THROW(thread.join(), std::runtime_error);
 }
 
 // 64 MiB of frames: far more than the main thread's usual 8 MiB.
 TEST(LargeStack, HoldsARecursionTheMainThreadCouldNot)
 {
     const int levels = 64 * 1024;
-    EXPECT_EQ(Zarn::runWithStack(Zarn::programStackSize, [&] { return recurse(levels); }), levels);
+    Zarn::StackThread thread(Zarn::programStackSize, [&] { return recurse(levels); });
+    ASSERT_TRUE(thread.started());
+    EXPECT_EQ(thread.join(), levels);
+}
+
+// A stack no address space holds: no thread, and the body never runs.
+TEST(LargeStack, StartsNoThreadForAStackThatCannotBeHad)
+{
+    bool ran = false;
+    {
+        Zarn::StackThread thread(std::size_t(1) << 62, [&] {
+            ran = true;
+            return 0;
+        });
+        EXPECT_FALSE(thread.started());
+    }
+    EXPECT_FALSE(ran);
 }
 
 }  // namespace
