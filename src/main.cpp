@@ -45,5 +45,5 @@ int main(int argc, char* argv[])
     std::set_terminate(terminateHandler);
     // Deep input recurses deeply; the application and all it holds live and
     // die on the large stack, while this thread acts on the stop signals.
-    return Zarn::runStoppable(Zarn::programStackSize, [&] { return runApplication(argc, argv); });
+    Zarn::runStoppable(Zarn::programStackSize, [&] { return runApplication(argc, argv); });
 }

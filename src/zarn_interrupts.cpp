@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <set>
@@ -63,11 +64,10 @@ sigset_t& startingMask()
     return mask;
 }
 
-// A signal as the pipe passes it on, or the application's end.
+// A signal as the pipe passes it on.
 struct SignalNote {
     int signal = 0;             // 0: none
     bool fromTerminal = false;  // sent by the terminal to its whole foreground group
-    bool ended = false;         // the application's thread returned
 };
 
 extern "C" void writeSignalNote(int signal, siginfo_t* info, void*)
@@ -94,16 +94,7 @@ SignalNote nextSignal(int timeoutMilliseconds)
     unsigned char note[2] = {0, 0};
     if (::read(signalPipe[0], note, sizeof note) != static_cast<ssize_t>(sizeof note))
         return {};
-    return SignalNote{note[0], note[1] != 0, note[0] == 0};
-}
-
-// Tells the watching thread that the application returned: a note without
-// a signal.
-void noteApplicationEnded()
-{
-    const unsigned char note[2] = {0, 0};
-    ssize_t ignored = ::write(signalPipe[1], note, sizeof note);
-    (void)ignored;
+    return SignalNote{note[0], note[1] != 0};
 }
 
 const char* signalName(int signal)
@@ -228,20 +219,14 @@ bool holdsLeft()
     }
 }
 
-// Acts on the signals until the application's thread says it returned.
-void watchSignals()
+// Acts on the signals for good: a stop ends the process.
+[[noreturn]] void watchSignals()
 {
     for (;;) {
         const SignalNote note = nextSignal(-1);
         if (note.signal != 0)
             stopRun(note);
-        if (note.ended)
-            break;
     }
-    // A signal that came after the application last looked still stops the
-    // run; its note may be yet to come.
-    if (stopSignal.load() != 0)
-        stopRun(SignalNote{stopSignal.load(), false, false});
 }
 
 // Blocks the stop signals on the calling thread (blocked false: gives them
@@ -301,9 +286,23 @@ void releaseStopSignals()
     }
 }
 
+// Runs the application on the calling thread, which takes the stop signals,
+// and ends the process with its status, unless a stop is under way.
+[[noreturn]] void runAndExit(const std::function<int()>& body) noexcept
+{
+    blockStopSignals(false);
+    const int status = body();
+    // No handler runs here from now on: a signal that comes later stays
+    // pending, as once every thread that takes them has ended. One that came
+    // before is the watching thread's to act on.
+    blockStopSignals(true);
+    awaitInterruptEnd();
+    std::exit(status);
+}
+
 }  // namespace
 
-int runStoppable(std::size_t stackSize, const std::function<int()>& body)
+void runStoppable(std::size_t stackSize, const std::function<int()>& body)
 {
     pthread_sigmask(SIG_SETMASK, nullptr, &startingMask());
     // Kept blocked on this thread, and on a watching thread started from it;
@@ -311,23 +310,12 @@ int runStoppable(std::size_t stackSize, const std::function<int()>& body)
     // waits for it.
     blockStopSignals(true);
     const bool taken = takeStopSignals();
-    StackThread application(stackSize, [&] {
-        blockStopSignals(false);
-        // Also when the body throws.
-        struct EndNote {
-            bool taken;
-            ~EndNote()
-            {
-                if (taken)
-                    noteApplicationEnded();
-            }
-        } end{taken};
-        return body();
-    });
-    if (application.started()) {
+    if (startWithStack(stackSize, [&] { runAndExit(body); })) {
+        // Nothing else to do here: the application's thread ends the process.
         if (taken)
             watchSignals();
-        return application.join();
+        for (;;)
+            ::pause();
     }
     if (taken) {
         try {
@@ -336,8 +324,7 @@ int runStoppable(std::size_t stackSize, const std::function<int()>& body)
             releaseStopSignals();
         }
     }
-    blockStopSignals(false);
-    return body();
+    runAndExit(body);
 }
 
 int interruptSignal() { return stopSignal.load(); }
