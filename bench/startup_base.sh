@@ -69,6 +69,7 @@ mkdir -p "$HOME"
 for tag in zarn base; do
   bin=$zarn; [[ "$tag" == zarn ]] || bin=$base
   mkdir -p "$work/$tag/one"
+  # shellcheck disable=SC2016  # ${src} is the unit file's own
   printf 'unit demo\napp: {\n  src = P"(in.txt)"\n  cmdline = "cp ${src} out.txt"\n  ^o = P"(out.txt)"\n}\n' \
     > "$work/$tag/one/zarn.txt"
   echo in > "$work/$tag/one/in.txt"
