@@ -43,13 +43,7 @@ int main(int argc, char* argv[])
 {
     Zarn::initProgramStatics({Zarn::initC3ToolTables, Zarn::initGnuToolTables});
     std::set_terminate(terminateHandler);
-    // Before any other thread starts.
-    Zarn::watchInterrupts();
-    Zarn::blockStopSignals(true);
     // Deep input recurses deeply; the application and all it holds live and
-    // die on the large stack.
-    return Zarn::runWithStack(Zarn::programStackSize, [&] {
-        Zarn::blockStopSignals(false);
-        return runApplication(argc, argv);
-    });
+    // die on the large stack, while this thread acts on the stop signals.
+    Zarn::runStoppable(Zarn::programStackSize, [&] { return runApplication(argc, argv); });
 }

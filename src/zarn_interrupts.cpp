@@ -10,12 +10,14 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <set>
 #include <string>
 #include <thread>
 
+#include "zarn_large_stack.h"
 #include "zarn_process_tree.h"
 
 namespace Zarn {
@@ -51,7 +53,7 @@ StopState& stopState()
 std::atomic<int> stopSignal{0};
 static_assert(std::atomic<int>::is_always_lock_free, "set from a signal handler");
 
-// The signal mask of the thread that called watchInterrupts, as it was.
+// The signal mask of the thread that called runStoppable, as it was.
 sigset_t& startingMask()
 {
     static sigset_t mask = [] {
@@ -217,7 +219,8 @@ bool holdsLeft()
     }
 }
 
-void watchSignals()
+// Acts on the signals for good: a stop ends the process.
+[[noreturn]] void watchSignals()
 {
     for (;;) {
         const SignalNote note = nextSignal(-1);
@@ -226,37 +229,9 @@ void watchSignals()
     }
 }
 
-}  // namespace
-
-void watchInterrupts()
-{
-    pthread_sigmask(SIG_SETMASK, nullptr, &startingMask());
-    if (::pipe2(signalPipe, O_CLOEXEC) != 0)
-        return;  // the signals keep their usual effect
-    ::fcntl(signalPipe[1], F_SETFL, O_NONBLOCK);
-    stopState();
-    // The watching thread starts with the signals blocked and keeps them so.
-    const sigset_t saved = startingMask();
-    blockStopSignals(true);
-    try {
-        std::thread(watchSignals).detach();
-    } catch (const std::system_error&) {
-        pthread_sigmask(SIG_SETMASK, &saved, nullptr);
-        return;
-    }
-    pthread_sigmask(SIG_SETMASK, &saved, nullptr);
-    for (const int signal : stopSignals) {
-        struct sigaction current {};
-        if (sigaction(signal, nullptr, &current) != 0 || current.sa_handler == SIG_IGN)
-            continue;
-        struct sigaction handler {};
-        handler.sa_sigaction = writeSignalNote;
-        sigemptyset(&handler.sa_mask);
-        handler.sa_flags = SA_RESTART | SA_SIGINFO;
-        sigaction(signal, &handler, nullptr);
-    }
-}
-
+// Blocks the stop signals on the calling thread (blocked false: gives them
+// back the state they had when runStoppable was called, so that one blocked
+// from the start stays blocked, for zarn and its recipes).
 void blockStopSignals(bool blocked)
 {
     sigset_t signals;
@@ -273,6 +248,83 @@ void blockStopSignals(bool blocked)
         if (!sigismember(&startingMask(), signal))
             sigdelset(&restored, signal);
     pthread_sigmask(SIG_SETMASK, &restored, nullptr);
+}
+
+// Installs the handlers for the stop signals that were not ignored at the
+// start; false, with nothing installed, when there is no pipe for them.
+bool takeStopSignals()
+{
+    if (::pipe2(signalPipe, O_CLOEXEC) != 0)
+        return false;
+    ::fcntl(signalPipe[1], F_SETFL, O_NONBLOCK);
+    stopState();
+    for (const int signal : stopSignals) {
+        struct sigaction current {};
+        if (sigaction(signal, nullptr, &current) != 0 || current.sa_handler == SIG_IGN)
+            continue;
+        struct sigaction handler {};
+        handler.sa_sigaction = writeSignalNote;
+        sigemptyset(&handler.sa_mask);
+        handler.sa_flags = SA_RESTART | SA_SIGINFO;
+        sigaction(signal, &handler, nullptr);
+    }
+    return true;
+}
+
+// Gives the signals that the handlers took back their usual effect, for
+// when no thread can act on them.
+void releaseStopSignals()
+{
+    for (const int signal : stopSignals) {
+        struct sigaction current {};
+        if (sigaction(signal, nullptr, &current) != 0 || current.sa_sigaction != writeSignalNote)
+            continue;
+        struct sigaction standard {};
+        standard.sa_handler = SIG_DFL;
+        sigemptyset(&standard.sa_mask);
+        sigaction(signal, &standard, nullptr);
+    }
+}
+
+// Runs the application on the calling thread, which takes the stop signals,
+// and ends the process with its status, unless a stop is under way.
+[[noreturn]] void runAndExit(const std::function<int()>& body) noexcept
+{
+    blockStopSignals(false);
+    const int status = body();
+    // No handler runs here from now on: a signal that comes later stays
+    // pending, as once every thread that takes them has ended. One that came
+    // before is the watching thread's to act on.
+    blockStopSignals(true);
+    awaitInterruptEnd();
+    std::exit(status);
+}
+
+}  // namespace
+
+void runStoppable(std::size_t stackSize, const std::function<int()>& body)
+{
+    pthread_sigmask(SIG_SETMASK, nullptr, &startingMask());
+    // Kept blocked on this thread, and on a watching thread started from it;
+    // a signal that comes before the application's thread has unblocked them
+    // waits for it.
+    blockStopSignals(true);
+    const bool taken = takeStopSignals();
+    if (startWithStack(stackSize, [&] { runAndExit(body); })) {
+        // Nothing else to do here: the application's thread ends the process.
+        if (taken)
+            watchSignals();
+        for (;;)
+            ::pause();
+    }
+    if (taken) {
+        try {
+            std::thread(watchSignals).detach();
+        } catch (const std::system_error&) {
+            releaseStopSignals();
+        }
+    }
+    runAndExit(body);
 }
 
 int interruptSignal() { return stopSignal.load(); }

@@ -10,26 +10,28 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
+#include <functional>
 
 namespace Zarn {
 
 // The time the processes get to end after the signal, before SIGKILL.
 constexpr std::chrono::milliseconds interruptGrace{2000};
 
-// Installs the handlers and starts the thread that acts on the signals.
-// Call once, from the program's entry. A signal that was ignored when zarn
-// started stays ignored (as under nohup), for zarn and its recipes.
-void watchInterrupts();
-
-// Blocks the stop signals on the calling thread (blocked false: gives them
-// back the state they had when watchInterrupts was called, so that one
-// blocked from the start stays blocked, for zarn and its recipes). The
-// program's entry blocks them on its own thread and unblocks them
-// on the thread that runs the application, which its threads inherit: a
-// signal sent to zarn's whole group then runs its handler on a thread that
-// the build waits for, so that the build sees the stop as soon as it sees a
-// recipe ended by that signal. The watching thread blocks them too.
-void blockStopSignals(bool blocked);
+// Runs the application and ends the process with its status: the body
+// runs on a new thread with a stack of stackSize bytes, which takes the stop
+// signals (and so does every thread it starts), while the calling thread,
+// where they stay blocked, acts on them. A signal sent to zarn's whole group
+// then runs its handler on a thread that the build waits for, so that the
+// build sees the stop as soon as it sees a recipe ended by that signal. The
+// application's thread ends the process itself: the calling thread wakes only
+// for a stop. Where no such thread can be made, the body runs on the calling
+// thread and a thread of the usual size acts on the signals; where none at
+// all can be had, the signals keep their usual effect. What the body throws
+// ends the program through std::terminate. Call once, from the program's
+// entry, before any other thread starts. A signal ignored or blocked when
+// zarn started stays so (as under nohup), for zarn and its recipes.
+[[noreturn]] void runStoppable(std::size_t stackSize, const std::function<int()>& body);
 
 // The signal that stops the run; 0 while none came.
 int interruptSignal();

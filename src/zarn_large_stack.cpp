@@ -2,48 +2,36 @@
 
 #include <pthread.h>
 
-#include <exception>
+#include <memory>
+#include <utility>
 
 namespace Zarn {
 
 namespace {
 
-struct StackJob {
-    const std::function<int()>* body = nullptr;
-    int result = 0;
-    std::exception_ptr error;
-};
-
-void* runJob(void* argument)
+void* runBody(void* body)
 {
-    auto* job = static_cast<StackJob*>(argument);
-    try {
-        job->result = (*job->body)();
-    } catch (...) {
-        job->error = std::current_exception();
-    }
+    const std::unique_ptr<std::function<void()>> owned(static_cast<std::function<void()>*>(body));
+    (*owned)();
     return nullptr;
 }
 
 }  // namespace
 
-int runWithStack(std::size_t stackSize, const std::function<int()>& body)
+bool startWithStack(std::size_t stackSize, std::function<void()> body)
 {
-    StackJob job;
-    job.body = &body;
     pthread_attr_t attributes;
     if (pthread_attr_init(&attributes) != 0)
-        return body();
+        return false;
+    auto owned = std::make_unique<std::function<void()>>(std::move(body));
     pthread_t thread;
-    bool started = pthread_attr_setstacksize(&attributes, stackSize) == 0 &&
-                   pthread_create(&thread, &attributes, runJob, &job) == 0;
+    const bool started = pthread_attr_setstacksize(&attributes, stackSize) == 0 &&
+                         pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED) == 0 &&
+                         pthread_create(&thread, &attributes, runBody, owned.get()) == 0;
     pthread_attr_destroy(&attributes);
-    if (!started)
-        return body();
-    pthread_join(thread, nullptr);
-    if (job.error)
-        std::rethrow_exception(job.error);
-    return job.result;
+    if (started)
+        owned.release();  // the thread's now
+    return started;
 }
 
 }  // namespace Zarn

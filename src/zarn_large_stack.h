@@ -11,9 +11,9 @@ namespace Zarn {
 // only: pages are taken as the recursion reaches them.
 constexpr std::size_t programStackSize = std::size_t(1) << 30;
 
-// Runs the body on a new thread with a stack of stackSize bytes, waits for
-// it and returns its result; what the body throws is thrown again here.
-// Where no such thread can be made, the body runs on the calling thread.
-int runWithStack(std::size_t stackSize, const std::function<int()>& body);
+// Starts the body on a new thread with a stack of stackSize bytes, which
+// nobody waits for: the body ends the process, or the process ends it.
+// False, with the body not run, where no such thread can be made.
+bool startWithStack(std::size_t stackSize, std::function<void()> body);
 
 }  // namespace Zarn

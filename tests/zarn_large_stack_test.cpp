@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <stdexcept>
+#include <future>
+#include <memory>
+#include <thread>
 
 namespace {
 
@@ -14,22 +16,38 @@ int recurse(int levels)
     return levels == 0 ? buffer[0] : recurse(levels - 1) + 1 + buffer[0] * 0;
 }
 
-TEST(LargeStack, RunsTheBodyAndGivesItsResult)
+// The body's result, taken on the thread that started it.
+template <typename Body>
+int resultOnStack(std::size_t stackSize, Body body)
 {
-    EXPECT_EQ(Zarn::runWithStack(std::size_t(1) << 20, [] { return 42; }), 42);
+    // Shared with the thread, which nobody waits for.
+    auto result = std::make_shared<std::promise<int>>();
+    std::future<int> done = result->get_future();
+    if (!Zarn::startWithStack(stackSize, [result, body] { result->set_value(body()); }))
+        return -1;
+    return done.get();
 }
 
-TEST(LargeStack, ThrowsWhatTheBodyThrows)
+TEST(LargeStack, RunsTheBodyOnANewThread)
 {
-    EXPECT_THROW(Zarn::runWithStack(std::size_t(1) << 20, []() -> int { throw std::runtime_error("x"); }),
-                 std::runtime_error);
+    const std::thread::id caller = std::this_thread::get_id();
+    EXPECT_EQ(resultOnStack(std::size_t(1) << 20, [&] { return std::this_thread::get_id() == caller ? 1 : 42; }),
+              42);
 }
 
 // 64 MiB of frames: far more than the main thread's usual 8 MiB.
 TEST(LargeStack, HoldsARecursionTheMainThreadCouldNot)
 {
     const int levels = 64 * 1024;
-    EXPECT_EQ(Zarn::runWithStack(Zarn::programStackSize, [&] { return recurse(levels); }), levels);
+    EXPECT_EQ(resultOnStack(Zarn::programStackSize, [&] { return recurse(levels); }), levels);
+}
+
+// A stack no address space holds: no thread, and the body never runs.
+TEST(LargeStack, StartsNoThreadForAStackThatCannotBeHad)
+{
+    bool ran = false;
+    EXPECT_FALSE(Zarn::startWithStack(std::size_t(1) << 62, [&] { ran = true; }));
+    EXPECT_FALSE(ran);
 }
 
 }  // namespace
