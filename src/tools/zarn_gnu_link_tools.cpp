@@ -19,7 +19,7 @@ std::string linkExtension(const Context& context)
 
 bool namesArchive(const Context& target)
 {
-    const Assignment* outputName = ownAssignment(target, "OUTPUT_NAME");
+    const Assignment* outputName = requestedAssignment(target, "OUTPUT_NAME");
     return outputName && outputName->value &&
            Util::ciEqual(std::filesystem::path(outputName->value->toString()).extension().string(),
                          archiveExtension);
@@ -44,7 +44,7 @@ MatchResult GNU_AR::matchSubjects(const Context& target) const
 
 bool GNU_AR::makesDeclaredProduct(const Context& target) const
 {
-    const Assignment* staticMark = ownAssignment(target, "STATIC");
+    const Assignment* staticMark = requestedAssignment(target, "STATIC");
     return (staticMark && !staticMark->value) || namesArchive(target);
 }
 
@@ -91,7 +91,7 @@ RecipeSet GNU_LD::doCreateRecipes(const TargetContext& target) const
 bool GNU_LD::makesDeclaredProduct(const Context& target) const
 {
     for (const char* kind : {"SO", "SHARED", "KO"})
-        if (ownAssignment(target, kind))
+        if (requestedAssignment(target, kind))
             return true;
     return false;
 }

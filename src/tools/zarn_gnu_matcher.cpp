@@ -40,7 +40,7 @@ const Assignment* findAssignment(const Context& context, const std::string& name
 // hands on).
 bool hasOwnSources(const Context& target)
 {
-    return ownAssignment(target, "C_FILES") || ownAssignment(target, "CPP_FILES");
+    return requestedAssignment(target, "C_FILES") || requestedAssignment(target, "CPP_FILES");
 }
 
 }  // namespace
@@ -211,9 +211,8 @@ Candidate scoreCandidate(const std::shared_ptr<Builder>& tool, const MatchResult
 {
     Candidate candidate{tool};
     for (const auto& [name, spec] : tool->schema) {
-        const Assignment* assignment = findAssignment(target, name.str());
         auto kind = result.kinds.find(name);
-        if (!assignment || assignment->flags == Assignment::OutputFlag || kind == result.kinds.end())
+        if (kind == result.kinds.end() || !requestedAssignment(target, name.str().c_str()))
             continue;
         uint32_t weight = spec.noMatchWeight;
         if (kind->second.kind == MatchKind::PartialMatch)

@@ -35,7 +35,7 @@ std::string GNUTool::quotedExecutable() const
     return shellQuoted(executable.string());
 }
 
-const Assignment* ownAssignment(const Context& target, const char* name)
+const Assignment* requestedAssignment(const Context& target, const char* name)
 {
     auto found = target.variables.find(Util::CiString(name));
     if (found == target.variables.end() || found->second.flags == Assignment::OutputFlag)

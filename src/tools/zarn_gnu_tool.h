@@ -38,9 +38,9 @@ protected:
     std::string quotedExecutable() const;
 };
 
-// The target's own assignment of that name, or null: output variables ("^")
-// are what it hands on, not what it asks for.
-const Assignment* ownAssignment(const Context& target, const char* name);
+// The target's assignment of that name, set by itself or inherited, or null:
+// output variables ("^") are what it hands on, not what it asks for.
+const Assignment* requestedAssignment(const Context& target, const char* name);
 
 // The text in double quotes, with what the shell would still interpret
 // escaped.
