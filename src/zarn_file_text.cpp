@@ -53,11 +53,26 @@ bool readAll(int fd, std::string& text)
 bool readFileText(const std::filesystem::path& file, std::string& text, FileKinds accepted)
 {
     std::error_code ignored;
-    const int fd = accepted == FileKinds::RegularOnly ? openRegularFile(file, O_RDONLY, ignored)
-                                                      : ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    return readFileText(file, text, accepted, ignored);
+}
+
+bool readFileText(const std::filesystem::path& file, std::string& text, FileKinds accepted,
+                  std::error_code& error)
+{
+    int fd = -1;
+    if (accepted == FileKinds::RegularOnly) {
+        fd = openRegularFile(file, O_RDONLY, error);
+    } else {
+        fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+        // What a socket gives an open.
+        if (fd < 0)
+            error = errno == ENXIO ? notRegularFile() : lastError();
+    }
     if (fd < 0)
         return false;
     const bool read = readAll(fd, text);
+    if (!read)
+        error = errno == EISDIR ? notRegularFile() : lastError();
     ::close(fd);
     return read;
 }

@@ -19,6 +19,11 @@ enum class FileKinds {
 // (a directory or a socket in its place included), and with RegularOnly
 // also when it is no regular file; text is then unchanged.
 bool readFileText(const std::filesystem::path& file, std::string& text, FileKinds accepted = FileKinds::Any);
+// The same, with the reason in error when it returns false: "not a regular
+// file" for a directory, a socket or (with RegularOnly) a FIFO or a device,
+// else what the system said.
+bool readFileText(const std::filesystem::path& file, std::string& text, FileKinds accepted,
+                  std::error_code& error);
 
 // Opens the file with the flags (O_CREAT creates it with mode 0666 less the
 // umask) and keeps the descriptor, close-on-exec, only when it is a regular
