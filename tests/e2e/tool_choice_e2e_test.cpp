@@ -300,6 +300,26 @@ dep: {
         << merged.out;
 }
 
+// A dependency whose alias is already a variable of another kind: the error
+// asks for another alias, not for one it has.
+TEST(ToolChoiceE2e, AnAliasNamedLikeAVariableAsksForAnotherOne)
+{
+    for (const std::string arrow : {"=>", "+>"}) {
+        SCOPED_TRACE(arrow);
+        Sandbox box;
+        box.write("zarn.txt", "unit demo\nt: a " + arrow +
+                                  " v {\n  v = 7\n  cmdline = \"echo t\"\n}\na: {\n  ^o = \"x\"\n  cmdline = "
+                                  "\"echo a\"\n}\n");
+        const auto run = box.run({"t"});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.out.find("Error: Target 'demo::t' cannot take the outputs of dependency 'demo::a' as its "
+                               "variable 'v', which holds another kind of value; give the dependency another "
+                               "alias.\n"),
+                  std::string::npos)
+            << run.out;
+    }
+}
+
 // A dependency named like a variable of its dependent, case aside, whose
 // value refers into that dependency's outputs: the outputs cannot join that
 // reference, and the error names the target, the dependency and the variable
