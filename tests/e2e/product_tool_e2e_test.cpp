@@ -88,7 +88,7 @@ void writeSources(const Sandbox& box)
 {
     box.write("include/calc.h", "int twice(int x);\n");
     box.write("src/twice.c", "int twice(int x) { return 2 * x; }\n");
-    box.write("src/extra.c", "int extra(int x) { return 3 * x; }\n");
+    box.write("src/extra.c", "int tripled(int x) { return 3 * x; }\n");
     box.write("src/main.c", "#include <stdio.h>\nint twice(int);\n"
                             "int main(void) { printf(\"%d\\n\", twice(21)); return 0; }\n");
     box.write("src/area.cpp", "#include <stdexcept>\ndouble area(double side)\n{\n"
@@ -102,7 +102,7 @@ void writeSources(const Sandbox& box)
 
 // A target built alone with one "gnu-gcc" definition for /usr/bin: the
 // program that makes its product, the product's file name, what kind of
-// file it is, and what it prints when it is a program.
+// file it is, what it prints when it is a program, and a name it defines.
 TEST(ProductToolE2e, EachTargetByTheToolOfItsProduct)
 {
     const struct {
@@ -112,6 +112,7 @@ TEST(ProductToolE2e, EachTargetByTheToolOfItsProduct)
         const char* product;
         const char* kind;
         const char* prints = "";
+        const char* holds = "";  // a name the product must define
     } rows[] = {
         // A target without sources that declares its product.
         {"lib: +objs { OBJS SO C_FLAGS = \"-O2\" C_DEFINES = \"X\" }", "", "ld", "lib", "shared object"},
@@ -156,10 +157,10 @@ TEST(ProductToolE2e, EachTargetByTheToolOfItsProduct)
         // Sources of its own, which ar and ld would leave out: gcc or g++
         // links them, as the scores say.
         {"lib: +objs { C_FILES = P\"(src/extra.c)\" C_FLAGS = \"-fPIC -shared\" OBJS SO }", "", "gcc", "lib",
-         "shared object"},
+         "shared object", "", "tripled"},
         {"lib: +objs +extra { C_FILES OBJS SO C_FLAGS = \"-fPIC -shared\" }\n"
          "extra: { ^C_FILES = P\"(src/extra.c)\" NO_TOOL }",
-         "", "gcc", "lib", "shared object"},
+         "", "gcc", "lib", "shared object", "", "tripled"},
     };
     for (const auto& row : rows) {
         const std::string targets = row.targets;
@@ -181,7 +182,9 @@ TEST(ProductToolE2e, EachTargetByTheToolOfItsProduct)
             ADD_FAILURE() << "no product " << row.product << "\n" << result.out;
             continue;
         }
-        EXPECT_EQ(kindOf(box.read(product)), row.kind);
+        const std::string bytes = box.read(product);
+        EXPECT_EQ(kindOf(bytes), row.kind);
+        EXPECT_NE(bytes.find(row.holds), std::string::npos) << "no " << row.holds;
         if (*row.prints) {
             EXPECT_EQ(E2e::runProgram(product), row.prints);
         }
