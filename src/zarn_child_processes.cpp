@@ -85,6 +85,10 @@ std::size_t reapOrphans()
     // The usual case, nothing ended, costs one call and takes no lock.
     if (endedChild() == 0)
         return 0;
+    // Race-free: with no spawn under way, every child that a thread started
+    // is in owned until its owner has reaped it; a child that is not stays
+    // ours, its pid not to be taken again, until it is reaped here, so the
+    // pid checked is the pid reaped.
     std::unique_lock<std::shared_mutex> exclusive(childTable().starting);
     std::size_t reaped = 0;
     // The kernel names the same ended child until it is reaped.
