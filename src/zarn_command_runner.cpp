@@ -14,6 +14,7 @@
 #include <system_error>
 
 #include "types/zarn_log.h"
+#include "zarn_child_processes.h"
 #include "zarn_interrupts.h"
 #include "zarn_state_file.h"
 #include "zarn_tool.h"
@@ -235,22 +236,26 @@ CommandResult runCommand(const std::string& command, const std::filesystem::path
     StopHold hold;
     if (!hold.admitted())
         return CommandResult{-1, {}};
-    pid_t child = 0;
+    OwnChild child;
     std::optional<ScriptFile> script;
+    const auto spawn = [&](const std::string& text) {
+        return child.start(
+            [&](pid_t& pid) { return spawnShell(pid, text, &spawnActions.actions, environment.envp()); });
+    };
     // A failed chdir or exec in the child is reported here as its errno.
     int spawnError = E2BIG;
     if (command.size() <= longestShellArgument)
-        spawnError = spawnShell(child, command, &spawnActions.actions, environment.envp());
+        spawnError = spawn(command);
     // Too long for one argument, or too long beside the environment.
     if (spawnError == E2BIG) {
         script.emplace(command);
         if (!script->failure.empty())
             return CommandResult{EIO, script->failure};
-        spawnError = spawnShell(child, sourceCommand(script->path), &spawnActions.actions, environment.envp());
+        spawnError = spawn(sourceCommand(script->path));
     }
     if (spawnError != 0)
         return CommandResult{spawnError, describeStartFailure(spawnError, workingDirectory)};
-    return CommandResult{waitForChild(child), {}};
+    return CommandResult{waitForChild(child.pid()), {}};
 }
 
 int runShellCommand(const std::string& command, const std::filesystem::path& workingDirectory,

@@ -4,7 +4,6 @@
 #include <poll.h>
 #include <pthread.h>
 #include <signal.h>
-#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -17,6 +16,7 @@
 #include <string>
 #include <thread>
 
+#include "zarn_child_processes.h"
 #include "zarn_large_stack.h"
 #include "zarn_process_tree.h"
 
@@ -26,6 +26,8 @@ namespace {
 
 constexpr int stopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 constexpr int pollMilliseconds = 20;
+// How often the orphans that have ended are reaped.
+constexpr int reapMilliseconds = 250;
 // The same signal again this soon is the same request: "timeout" signals
 // zarn and then its whole group.
 constexpr std::chrono::milliseconds repeatWindow{200};
@@ -172,10 +174,6 @@ bool holdsLeft()
     // Two signals at once on two threads may reach the pipe in the other
     // order; the first one the handlers saw is the stop's.
     const int signal = stopSignal.load() != 0 ? stopSignal.load() : note.signal;
-    // From now on a process below zarn whose parent ends (a shell killed
-    // before the children that ignore the signal) comes to zarn instead of
-    // the system's reaper, and so stays within reach of the stop.
-    ::prctl(PR_SET_CHILD_SUBREAPER, 1);
     const pid_t self = ::getpid();
     const auto start = std::chrono::steady_clock::now();
     const auto deadline = start + interruptGrace;
@@ -219,13 +217,16 @@ bool holdsLeft()
     }
 }
 
-// Acts on the signals for good: a stop ends the process.
+// Acts on the signals for good: a stop ends the process. Meanwhile reaps
+// the orphans that came to zarn and have ended, so that a long build whose
+// recipes leave processes behind does not gather their zombies.
 [[noreturn]] void watchSignals()
 {
     for (;;) {
-        const SignalNote note = nextSignal(-1);
+        const SignalNote note = nextSignal(reapMilliseconds);
         if (note.signal != 0)
             stopRun(note);
+        reapOrphans();
     }
 }
 
@@ -310,6 +311,11 @@ void runStoppable(std::size_t stackSize, const std::function<int()>& body)
     // waits for it.
     blockStopSignals(true);
     const bool taken = takeStopSignals();
+    // Before any recipe starts: a process that a recipe leaves behind comes
+    // to zarn, not to the system's reaper, when the recipe's shell ends, even
+    // at the moment a signal to the whole group ends that shell. Only with a
+    // thread that stops them and reaps them.
+    const bool adopting = taken && adoptOrphans(true);
     if (startWithStack(stackSize, [&] { runAndExit(body); })) {
         // Nothing else to do here: the application's thread ends the process.
         if (taken)
@@ -322,6 +328,8 @@ void runStoppable(std::size_t stackSize, const std::function<int()>& body)
             std::thread(watchSignals).detach();
         } catch (const std::system_error&) {
             releaseStopSignals();
+            if (adopting)
+                adoptOrphans(false);
         }
     }
     runAndExit(body);

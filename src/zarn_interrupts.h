@@ -24,13 +24,17 @@ constexpr std::chrono::milliseconds interruptGrace{2000};
 // where they stay blocked, acts on them. A signal sent to zarn's whole group
 // then runs its handler on a thread that the build waits for, so that the
 // build sees the stop as soon as it sees a recipe ended by that signal. The
-// application's thread ends the process itself: the calling thread wakes only
-// for a stop. Where no such thread can be made, the body runs on the calling
-// thread and a thread of the usual size acts on the signals; where none at
-// all can be had, the signals keep their usual effect. What the body throws
-// ends the program through std::terminate. Call once, from the program's
-// entry, before any other thread starts. A signal ignored or blocked when
-// zarn started stays so (as under nohup), for zarn and its recipes.
+// application's thread ends the process itself: the calling thread ends it
+// only for a stop. zarn is the subreaper of its recipes from the start, so
+// that a stop also finds what they left running in the background; the
+// thread that acts on the signals reaps those orphans as they end. Where no
+// such thread can be made, the body runs on the calling thread and a thread
+// of the usual size acts on the signals; where none at all can be had, the
+// signals keep their usual effect and zarn adopts no orphan. What the body
+// throws ends the program through std::terminate. Call once, from the
+// program's entry, before any other thread starts. A signal ignored or
+// blocked when zarn started stays so (as under nohup), for zarn and its
+// recipes.
 [[noreturn]] void runStoppable(std::size_t stackSize, const std::function<int()>& body);
 
 // The signal that stops the run; 0 while none came.

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <set>
 #include <string>
 
 namespace Zarn {
@@ -42,11 +43,10 @@ bool readProcessEntry(const char* pidText, ProcessEntry& entry)
     return true;
 }
 
-}  // namespace
-
-std::vector<pid_t> liveDescendants(pid_t root)
+// Every process of /proc under its parent: parent to (child, ended).
+std::multimap<pid_t, std::pair<pid_t, bool>> processTable()
 {
-    std::multimap<pid_t, std::pair<pid_t, bool>> children;  // parent to (child, ended)
+    std::multimap<pid_t, std::pair<pid_t, bool>> children;
     if (DIR* proc = ::opendir("/proc")) {
         while (const dirent* item = ::readdir(proc)) {
             if (!std::isdigit(static_cast<unsigned char>(item->d_name[0])))
@@ -57,20 +57,42 @@ std::vector<pid_t> liveDescendants(pid_t root)
         }
         ::closedir(proc);
     }
+    return children;
+}
+
+}  // namespace
+
+std::vector<pid_t> liveDescendants(pid_t root)
+{
+    const auto children = processTable();
     std::vector<pid_t> result;
     std::vector<pid_t> pending{root};
+    // A pid taken again while the snapshot was read could close a loop.
+    std::set<pid_t> seen{root};
     while (!pending.empty()) {
         const pid_t parent = pending.back();
         pending.pop_back();
         const auto [first, last] = children.equal_range(parent);
         for (auto it = first; it != last; ++it) {
-            // An ended process has no children left: they went to a reaper.
-            if (it->second.second)
+            if (!seen.insert(it->second.first).second)
                 continue;
-            result.push_back(it->second.first);
+            // An ended process is passed through: the snapshot may have read
+            // its children before they were handed on to the subreaper.
+            if (!it->second.second)
+                result.push_back(it->second.first);
             pending.push_back(it->second.first);
         }
     }
+    return result;
+}
+
+std::vector<pid_t> childProcesses(pid_t parent)
+{
+    const auto children = processTable();
+    std::vector<pid_t> result;
+    const auto [first, last] = children.equal_range(parent);
+    for (auto it = first; it != last; ++it)
+        result.push_back(it->second.first);
     return result;
 }
 

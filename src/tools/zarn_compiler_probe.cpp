@@ -25,6 +25,7 @@
 
 #include "types/ci_string.h"
 #include "types/zarn_log.h"
+#include "zarn_child_processes.h"
 
 extern char** environ;
 
@@ -171,16 +172,19 @@ bool waitUntil(pid_t pid, Clock::time_point deadline, int& status)
     }
 }
 
-// Starts texts[0] with texts as its argument list; the error number, or 0.
-int spawnProgram(pid_t& pid, bool searchPath, std::vector<std::string>& texts, const SpawnSetup& setup)
+// Starts texts[0] with texts as its argument list, as the caller's own
+// child; the error number, or 0.
+int spawnProgram(OwnChild& child, bool searchPath, std::vector<std::string>& texts, const SpawnSetup& setup)
 {
     std::vector<char*> argv;
     argv.reserve(texts.size() + 1);
     for (auto& text : texts)
         argv.push_back(text.data());
     argv.push_back(nullptr);
-    return (searchPath ? ::posix_spawnp : ::posix_spawn)(&pid, argv.front(), &setup.actions, &setup.attributes,
-                                                         argv.data(), environ);
+    return child.start([&](pid_t& pid) {
+        return (searchPath ? ::posix_spawnp : ::posix_spawn)(&pid, argv.front(), &setup.actions, &setup.attributes,
+                                                             argv.data(), environ);
+    });
 }
 
 // The file a PATH search finds for a bare name: the first executable one;
@@ -376,7 +380,7 @@ CaptureResult runCommandCapture(const fs::path& program, const std::vector<std::
     FdGuard readEnd(fds[0]);
     FdGuard writeEnd(fds[1]);
 
-    pid_t pid = -1;
+    OwnChild child;
     {
         SpawnSetup setup(writeEnd.get());
         if (!setup.ready)
@@ -385,7 +389,7 @@ CaptureResult runCommandCapture(const fs::path& program, const std::vector<std::
         texts.insert(texts.end(), arguments.begin(), arguments.end());
         // A bare name is looked up in PATH, as a shell would.
         const bool bare = texts.front().find('/') == std::string::npos;
-        int error = spawnProgram(pid, bare, texts, setup);
+        int error = spawnProgram(child, bare, texts, setup);
         if (error == ENOEXEC) {
             // An executable text file without a "#!" line: run it the way a
             // shell does, as a script of /bin/sh. The path stays an argument.
@@ -396,12 +400,13 @@ CaptureResult runCommandCapture(const fs::path& program, const std::vector<std::
                 script = "./" + script;
             texts.front() = std::move(script);
             texts.insert(texts.begin(), "/bin/sh");
-            error = spawnProgram(pid, false, texts, setup);
+            error = spawnProgram(child, false, texts, setup);
         }
         if (error != 0)
             return result;
     }
     writeEnd.reset();
+    const pid_t pid = child.pid();
 
     const auto deadline = Clock::now() + timeout;
     std::string output;

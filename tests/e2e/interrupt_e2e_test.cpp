@@ -15,6 +15,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,14 +34,53 @@ long millisecondsSince(Clock::time_point start)
     return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
 }
 
-// True while the process exists and has not ended (a zombie has ended).
-bool alive(pid_t pid)
+// The state letter and the parent of a process; state 0 when it is gone.
+struct ProcessState {
+    char state = 0;
+    pid_t parent = 0;
+};
+
+ProcessState processState(pid_t pid)
 {
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
     std::string line;
     std::getline(stat, line);
     const std::size_t close = line.rfind(')');
-    return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z' && line[close + 2] != 'X';
+    if (close == std::string::npos || close + 4 >= line.size())
+        return {};
+    return {line[close + 2], static_cast<pid_t>(std::atoi(line.c_str() + close + 4))};
+}
+
+// True while the process exists and has not ended (a zombie has ended).
+bool alive(pid_t pid)
+{
+    const char state = processState(pid).state;
+    return state != 0 && state != 'Z' && state != 'X';
+}
+
+// Every process now in /proc.
+std::vector<pid_t> allProcesses()
+{
+    std::vector<pid_t> pids;
+    for (const fs::directory_entry& entry : fs::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") == std::string::npos)
+            pids.push_back(std::stoi(name));
+    }
+    return pids;
+}
+
+// The processes still running in the directory (zombies have no directory).
+std::vector<pid_t> processesIn(const fs::path& directory)
+{
+    const fs::path wanted = fs::canonical(directory);
+    std::vector<pid_t> found;
+    for (const pid_t pid : allProcesses()) {
+        std::error_code error;
+        if (fs::read_symlink("/proc/" + std::to_string(pid) + "/cwd", error) == wanted)
+            found.push_back(pid);
+    }
+    return found;
 }
 
 // Leaves no sleeper behind, whatever the test found.
@@ -130,6 +171,55 @@ TEST(InterruptE2e, ASignalToZarnAloneStopsEveryRecipeProcessAndTheRerunRebuilds)
                   std::string::npos)
             << next.out;
         EXPECT_EQ(box.read("o.txt"), "HEAD-v2");
+    }
+}
+
+// A recipe's background job outlives its shell when the signal reaches
+// zarn's whole group: the shell dies of it at once, while the job, which
+// started with SIGINT ignored, runs on. It must still be zarn's to stop, for
+// a signal to zarn alone and to its group alike. The cases run side by side,
+// a few rounds over, since the fault was a race.
+TEST(InterruptE2e, NoBackgroundJobOfARecipeOutlivesAStop)
+{
+    struct Case {
+        int signal;
+        std::string name;
+        bool group;
+    };
+    const Case cases[] = {{SIGINT, "SIGINT", false}, {SIGTERM, "SIGTERM", false}, {SIGHUP, "SIGHUP", false},
+                          {SIGINT, "SIGINT", true},  {SIGTERM, "SIGTERM", true},  {SIGHUP, "SIGHUP", true}};
+    constexpr int rounds = 4;
+    for (int round = 0; round < rounds; ++round) {
+        std::vector<std::unique_ptr<Sandbox>> boxes;
+        std::vector<Sandbox::Background> runs;
+        for (std::size_t i = 0; i < std::size(cases); ++i) {
+            boxes.push_back(std::make_unique<Sandbox>());
+            boxes.back()->write("zarn.txt", "unit demo\ngen: {\n  ^o = P\"(o.txt)\"\n"
+                                            "  cmdline = [\"(touch started; sleep 3; echo late > late.txt) & wait\","
+                                            " \"touch ${o}\"]\n}\n");
+            runs.push_back(boxes.back()->start({}));
+        }
+        for (const auto& box : boxes)
+            ASSERT_TRUE(E2e::waitForFile(box->work() / "started", 20000));
+        usleep(200000);  // the job's sleep is under way
+        for (std::size_t i = 0; i < std::size(cases); ++i) {
+            if (cases[i].group)
+                runs[i].killGroup(cases[i].signal);
+            else
+                runs[i].killProgram(cases[i].signal);
+        }
+        for (std::size_t i = 0; i < std::size(cases); ++i) {
+            const Case& c = cases[i];
+            SCOPED_TRACE(c.name + (c.group ? " to the group" : " to zarn") + ", round " + std::to_string(round));
+            const E2e::RunResult result = runs[i].wait();
+            EXPECT_EQ(result.status, 128 + c.signal);
+            EXPECT_EQ(result.err, "Build interrupted by " + c.name + ".\n");
+            const std::vector<pid_t> survivors = processesIn(boxes[i]->work());
+            EXPECT_EQ(survivors.size(), 0u) << "processes left behind";
+            for (const pid_t pid : survivors)
+                ::kill(pid, SIGKILL);
+            EXPECT_FALSE(fs::exists(boxes[i]->work() / "late.txt"));
+        }
     }
 }
 
@@ -231,6 +321,50 @@ TEST(InterruptE2e, ATerminalHangUpReachesTheRecipesOfTheSessionLeader)
     ASSERT_TRUE(started);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGHUP) << status;
     EXPECT_TRUE(fs::exists(box.work() / "got-hup"));
+}
+
+// What a recipe leaves running in the background is zarn's child once the
+// recipe's shell has ended, and zarn reaps it when it ends: a long build of
+// such recipes gathers no zombies.
+TEST(InterruptE2e, ZarnAdoptsTheOrphansOfItsRecipesAndReapsThem)
+{
+    Sandbox box;
+    box.write("orphan.sh", "sleep 0.5\ncut -d' ' -f4 /proc/$$/stat > parent.tmp\nmv parent.tmp parent.txt\n");
+    constexpr int orphans = 100;
+    std::string unit = "unit demo\nt: {\n  cmdline = [\"sh orphan.sh &\"";
+    for (int i = 0; i < orphans; ++i)
+        unit += ", \"sleep 0.01 &\"";
+    unit += ", \"touch held; while [ ! -e release ]; do sleep 0.05; done\"]\n}\n";
+    box.write("zarn.txt", unit);
+    const pid_t zarn = forkZarn(box, {}, [] {
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+    });
+    ASSERT_GT(zarn, 0);
+    const bool held = E2e::waitForFile(box.work() / "held", 20000);
+    const bool reported = E2e::waitForFile(box.work() / "parent.txt", 20000);
+    // Every orphan has ended by now; what is left of them goes within moments.
+    auto zombies = [&] {
+        int count = 0;
+        for (const pid_t pid : allProcesses()) {
+            const ProcessState state = processState(pid);
+            count += state.parent == zarn && state.state == 'Z';
+        }
+        return count;
+    };
+    int left = zombies();
+    for (int waited = 0; waited < 5000 && left != 0; waited += 50) {
+        ::usleep(50000);
+        left = zombies();
+    }
+    box.write("release", "");
+    int status = 0;
+    ASSERT_EQ(::waitpid(zarn, &status, 0), zarn);
+    ASSERT_TRUE(held && reported);
+    EXPECT_EQ(box.read("parent.txt"), std::to_string(zarn) + "\n");
+    EXPECT_EQ(left, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 // zarn whose output goes to a pipe that its reader has stopped reading (a
