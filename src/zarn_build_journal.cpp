@@ -38,7 +38,7 @@ enum class Line {
     Unfinished,  // an entry that the end of the file cut short
     Damaged,     // no key
     End,
-    Failed,  // the journal cannot be opened or read
+    Failed,      // the journal cannot be opened or read
 };
 
 // Reads the journal a line at a time in pieces, so that a journal of
