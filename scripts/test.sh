@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs every test: a one-definition check of the program, a normal build, an
+# Runs every test: a one-definition check of every binary, a normal build, an
 # AddressSanitizer + UndefinedBehaviorSanitizer build, and a ThreadSanitizer
 # build of the threaded tests.
 set -euo pipefail
@@ -14,10 +14,11 @@ run() { # <build dir> <sanitizers> [ctest args...]
   ctest --test-dir "$dir" -j "$jobs" --output-on-failure "$@"
 }
 
-# Two definitions of one name in the program: a link with link-time
-# optimisation sees all of its types at once and refuses the clash.
+# Two definitions of one name in the program or in a test binary: a link with
+# link-time optimisation sees all of a binary's types at once and refuses the
+# clash.
 cmake -S . -B build-odr -DCMAKE_BUILD_TYPE=Debug -DZARN_ODR_CHECK=ON >/dev/null
-cmake --build build-odr -j "$jobs" --target zarn
+cmake --build build-odr -j "$jobs"
 
 run build ""
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \

@@ -175,8 +175,13 @@ void ZarnApplication::LoadProjectFile(Zarn::Project& project)
 {
     logMessage(LogLevel::Debug, "Loading project file {}\n", project.file.string());
     std::string text;
-    if (!Zarn::readFileText(project.file, text))
-        throw Zarn::NotFoundException("Project file", project.file.string());
+    std::error_code error;
+    if (!Zarn::readFileText(project.file, text, Zarn::FileKinds::Any, error)) {
+        if (error == std::errc::no_such_file_or_directory)
+            throw Zarn::NotFoundException("Project file", project.file.string());
+        throw Zarn::ZarnException("Project file '" + project.file.string() + "' cannot be read: " + error.message() +
+                                  ".");
+    }
 
     Zarn::CheckedParse parse(text, project.file);
     auto* tree = parse.parser().projFile();

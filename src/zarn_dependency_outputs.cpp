@@ -91,11 +91,11 @@ void DependencyOutputStore::createDependencyContext(const Dependency& dependency
         unitContext->addAssignment(Assignment(dependencyName.target, value, Assignment::Set), 0);
         value = contextValue(unitContext);
     }
-    joinOutputs(name, value, dependencyName);
+    joinOutputs(name, value, dependencyName, !dependency.alias.empty());
 }
 
 void DependencyOutputStore::joinOutputs(const std::string& name, const ZarnValuePtr& outputs,
-                                        const QualifiedTargetName& dependencyName)
+                                        const QualifiedTargetName& dependencyName, bool aliased)
 {
     // The variable of that name may hold a number or a text, or a reference
     // not resolved yet (`LIB = lib.lib` beside the dependency `lib`): none
@@ -104,7 +104,8 @@ void DependencyOutputStore::joinOutputs(const std::string& name, const ZarnValue
         return ZarnException("Target '" + consumerName.unit + "::" + consumerName.target +
                              "' cannot take the outputs of dependency '" + dependencyName.unit + "::" +
                              dependencyName.target + "' as its variable '" + name +
-                             "', which holds another kind of value; give the dependency an alias with '=>'.");
+                             "', which holds another kind of value; give the dependency " +
+                             (aliased ? "another alias." : "an alias with '=>'."));
     };
     try {
         consumer.addAssignment(Assignment(name, outputs, Assignment::Append), 0);
@@ -125,7 +126,7 @@ void DependencyOutputStore::addMergedAliasOutput(const Dependency& dependency,
     if (!merged) {
         warnOnCollision(consumerName, dependencyName, dependency.alias);
         merged = std::make_shared<Context>();
-        joinOutputs(dependency.alias, contextValue(merged), dependencyName);
+        joinOutputs(dependency.alias, contextValue(merged), dependencyName, true);
     }
     std::vector<Assignment> failed = merged->addImplicitContext(*outputs, Assignment::Append, false, 0);
     if (failed.empty())

@@ -39,8 +39,10 @@ public:
 
 private:
     // Appends the outputs to the consumer's variable of that name; one that
-    // holds another kind of value stops the run with a message naming both.
-    void joinOutputs(const std::string& name, const ZarnValuePtr& outputs, const QualifiedTargetName& dependencyName);
+    // holds another kind of value stops the run with a message naming both
+    // and asking for an alias, or for another one where `aliased`.
+    void joinOutputs(const std::string& name, const ZarnValuePtr& outputs, const QualifiedTargetName& dependencyName,
+                     bool aliased);
 
     static bool isSameUnit(const QualifiedTargetName& consumerTarget, const QualifiedTargetName& dependency);
 

@@ -35,12 +35,27 @@ std::error_code lastError()
 bool readFileText(const std::filesystem::path& file, std::string& text, FileKinds accepted)
 {
     std::error_code ignored;
-    const int fd = accepted == FileKinds::RegularOnly ? openRegularFile(file, O_RDONLY, ignored)
-                                                      : ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    return readFileText(file, text, accepted, ignored);
+}
+
+bool readFileText(const std::filesystem::path& file, std::string& text, FileKinds accepted,
+                  std::error_code& error)
+{
+    int fd = -1;
+    if (accepted == FileKinds::RegularOnly) {
+        fd = openRegularFile(file, O_RDONLY, error);
+    } else {
+        fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+        // What a socket gives an open.
+        if (fd < 0)
+            error = errno == ENXIO ? notRegularFile() : lastError();
+    }
     if (fd < 0)
         return false;
     std::string data;
     const bool read = readFileBytes(fd, data, std::string::npos);
+    if (!read)
+        error = errno == EISDIR ? notRegularFile() : lastError();
     ::close(fd);
     if (read)
         text = std::move(data);

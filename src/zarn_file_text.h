@@ -20,10 +20,15 @@ enum class FileKinds {
 // (a directory or a socket in its place included), and with RegularOnly
 // also when it is no regular file; text is then unchanged.
 bool readFileText(const std::filesystem::path& file, std::string& text, FileKinds accepted = FileKinds::Any);
+// The same, with the reason in error when it returns false: "not a regular
+// file" for a directory, a socket or (with RegularOnly) a FIFO or a device,
+// else what the system said.
+bool readFileText(const std::filesystem::path& file, std::string& text, FileKinds accepted,
+                  std::error_code& error);
 
 // Appends up to `limit` bytes of the descriptor's file, from its position,
-// to text; fewer only at the end of the file. False on a read error, text
-// then holding what was read before it.
+// to text; fewer only at the end of the file. False on a read error (errno
+// says which), text then holding what was read before it.
 bool readFileBytes(int fd, std::string& text, std::size_t limit);
 
 // Opens the file with the flags (O_CREAT creates it with mode 0666 less the

@@ -237,8 +237,9 @@ void ZarnRegistry::load()
         return;
     }
     std::string text;
-    if (!Zarn::readFileText(filePath, text, Zarn::FileKinds::RegularOnly))
-        throw Zarn::NotFoundException("Registry file", filePath.native());
+    std::error_code error;
+    if (!Zarn::readFileText(filePath, text, Zarn::FileKinds::RegularOnly, error))
+        throw Zarn::ZarnException("Registry file '" + filePath.native() + "' cannot be read: " + error.message() + ".");
     ZarnRegData data = parseRegistryText(text, filePath);
 
     // A later entry of a name replaces the earlier one; the key keeps the

@@ -7,8 +7,6 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -22,6 +20,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "socket_file.h"
 #include "loader/zarn_project.h"
 #include "types/identifier_parser.h"
 #include "types/zarn_context_value.h"
@@ -229,19 +228,6 @@ private:
     std::optional<std::string> savedHome;
 };
 
-// A Unix socket at the path: a file that exists but cannot be opened, also
-// for root.
-inline void makeSocket(const std::filesystem::path& file)
-{
-    int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, file.c_str(), sizeof address.sun_path - 1);
-    int bound = bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    close(fd);
-    if (bound != 0)
-        throw std::runtime_error("cannot bind a socket at " + file.string());
-}
 
 // Runs the action with writes to regular files limited to their first
 // `bytes` bytes: a write past that fails (EFBIG), as on a full disk. SIGXFSZ

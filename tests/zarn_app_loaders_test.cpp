@@ -119,6 +119,7 @@ TEST_F(LoadersTest, ProjectUnitErrors)
 TEST_F(LoadersTest, ProjectFileFailuresLeaveTheProjectUnchanged)
 {
     makeSocket(sandbox.work() / "socket.txt");
+    std::filesystem::create_directory(sandbox.work() / "directory");
     sandbox.write("two-errors.txt", "name x\nunits { a { 1 } }\nprofiles { p }\n");
     sandbox.write("lexical.txt", "name x\nprofiles { p { y = 1 - } }\n");
     sandbox.write("must.txt", "profiles { p { !y = 1 } }\n");
@@ -128,7 +129,8 @@ TEST_F(LoadersTest, ProjectFileFailuresLeaveTheProjectUnchanged)
     };
     const Case cases[] = {
         {"missing.txt", "Zarn: Project file '" + work + "/missing.txt' not found."},
-        {"socket.txt", "Zarn: Project file '" + work + "/socket.txt' not found."},
+        {"socket.txt", "Zarn: Project file '" + work + "/socket.txt' cannot be read: not a regular file."},
+        {"directory", "Zarn: Project file '" + work + "/directory' cannot be read: not a regular file."},
         {"two-errors.txt", "std: " + work + "/two-errors.txt(2,12): '1' "},
         {"lexical.txt", "std: " + work + "/lexical.txt(2,21): token recognition error"},
         {"must.txt", "std: '!' assignment modifier is not allowed in this context."},

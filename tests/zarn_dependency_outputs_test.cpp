@@ -80,7 +80,7 @@ TEST_F(DependencyOutputsTest, MergedAliasMeetingAnotherKindOfValue)
     });
     EXPECT_NE(out.find("collides with an existing context variable."), std::string::npos) << out;
     EXPECT_EQ(message, "Target 'app::main' cannot take the outputs of dependency 'app::x' as its variable "
-                       "'both', which holds another kind of value; give the dependency an alias with '=>'.");
+                       "'both', which holds another kind of value; give the dependency another alias.");
 }
 
 // An identifier value cannot be appended to: the merge fails, and so does its

@@ -245,13 +245,13 @@ TEST(AppRegistry, LoadProblemsAreLoggedAndTheRunGoesOn)
         {"HOME empty", [](const Sandbox&) { setenv("HOME", "", 1); },
          "Unable to load registry file: Unable to resolve HOME path.\n", false},
         {"directory in the way", [](const Sandbox& s) { fs::create_directories(s.registryFile()); },
-         "Registry file '{}' not found.\n", true},
+         "Registry file '{}' cannot be read: not a regular file.\n", true},
         {"socket in the way",
          [](const Sandbox& s) {
              fs::create_directories(s.registryFile().parent_path());
              makeSocket(s.registryFile());
          },
-         "Registry file '{}' not found.\n", true},
+         "Registry file '{}' cannot be read: not a regular file.\n", true},
         {"invalid UTF-8", [](const Sandbox& s) { s.write(s.registryFile(), "projects { a \"/\xff\" }"); },
          "Unable to read {}: the text is not valid UTF-8.\n", true},
     };

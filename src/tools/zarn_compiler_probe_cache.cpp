@@ -1,10 +1,14 @@
 #include "tools/zarn_compiler_probe_cache.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <fmt/format.h>
+
 #include <future>
 #include <map>
 #include <mutex>
 #include <string>
-#include <system_error>
 
 namespace Zarn {
 
@@ -75,13 +79,20 @@ ProbedBinDirectory probeBoth(const fs::path& binDir)
     return result;
 }
 
-// The directory itself, whichever way its path is spelled ("tc/", "tc/.",
-// a link to it, "../p/tc"); its text when it cannot be resolved.
+// The directory itself, whichever way it is reached ("tc/", "tc/.", a link
+// to it, "../p/tc", a bind mount of it): its device and inode, with its birth
+// time where the file system keeps one, since a directory removed during the
+// run may hand its inode number to a new one; its text when it cannot be
+// looked at.
 std::string directoryIdentity(const fs::path& directory)
 {
-    std::error_code error;
-    const fs::path canonical = fs::canonical(directory, error);
-    return error ? directory.string() : canonical.string();
+    struct statx status {};
+    if (::statx(AT_FDCWD, directory.c_str(), 0, STATX_INO | STATX_BTIME, &status) != 0)
+        return "path " + directory.string();
+    std::string identity = fmt::format("inode {}:{}:{}", status.stx_dev_major, status.stx_dev_minor, status.stx_ino);
+    if (status.stx_mask & STATX_BTIME)
+        identity += fmt::format(" born {}.{}", status.stx_btime.tv_sec, status.stx_btime.tv_nsec);
+    return identity;
 }
 
 // The probes with each compiler's path spelled with this caller's directory.

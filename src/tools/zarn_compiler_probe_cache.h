@@ -22,8 +22,8 @@ using BinDirectoryList = std::vector<std::filesystem::path>;
 
 // The C and C++ compilers of the directory, each compiler's path spelled with
 // binDir as given. The first call for a directory probes it; later calls for
-// the same directory, however its path is spelled (its canonical path, or
-// its text when that cannot be resolved), share that result (also its
+// the same directory, however it is reached (by its device and inode, or by
+// its path's text when it cannot be looked at), share that result (also its
 // exception), and calls made meanwhile from other threads wait for it.
 ProbedBinDirectory probeBinDirectoryOnce(const std::filesystem::path& binDir);
 

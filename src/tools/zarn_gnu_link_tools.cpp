@@ -1,5 +1,7 @@
 #include "tools/zarn_gnu_link_tools.h"
 
+#include <algorithm>
+
 #include "types/zarn_cmdline.h"
 
 namespace Zarn {
@@ -42,10 +44,11 @@ MatchResult GNU_AR::matchSubjects(const Context& target) const
     return result;
 }
 
-bool GNU_AR::makesDeclaredProduct(const Context& target) const
+Origin GNU_AR::productDeclaration(const TargetContext& target) const
 {
     const Assignment* staticMark = requestedAssignment(target, "STATIC");
-    return (staticMark && !staticMark->value) || namesArchive(target);
+    const Origin bare = staticMark && !staticMark->value ? originOf(target, "STATIC") : Origin::None;
+    return std::max(bare, namesArchive(target) ? originOf(target, "OUTPUT_NAME") : Origin::None);
 }
 
 RecipeSet GNU_AR::doCreateRecipes(const TargetContext& target) const
@@ -88,12 +91,12 @@ RecipeSet GNU_LD::doCreateRecipes(const TargetContext& target) const
     return set;
 }
 
-bool GNU_LD::makesDeclaredProduct(const Context& target) const
+Origin GNU_LD::productDeclaration(const TargetContext& target) const
 {
+    Origin origin = Origin::None;
     for (const char* kind : {"SO", "SHARED", "KO"})
-        if (requestedAssignment(target, kind))
-            return true;
-    return false;
+        origin = std::max(origin, originOf(target, kind));
+    return origin;
 }
 
 std::vector<std::string> GNU_LD::buildCommandLine(const std::string& targetName, const Context& job) const

@@ -18,7 +18,7 @@ public:
     // The base result; an OUTPUT_NAME ending in ".a" is an exact match.
     MatchResult matchSubjects(const Context& target) const override;
     // A bare STATIC, or an OUTPUT_NAME ending in ".a".
-    bool makesDeclaredProduct(const Context& target) const override;
+    Origin productDeclaration(const TargetContext& target) const override;
     RecipeSet doCreateRecipes(const TargetContext& target) const override;
     std::vector<std::string> buildCommandLine(const std::string& targetName, const Context& job) const override;
 };
@@ -31,7 +31,7 @@ public:
 
     Context createOutputContext(const Context& job, int status) override;
     // SO, SHARED or KO, with any value.
-    bool makesDeclaredProduct(const Context& target) const override;
+    Origin productDeclaration(const TargetContext& target) const override;
     RecipeSet doCreateRecipes(const TargetContext& target) const override;
     std::vector<std::string> buildCommandLine(const std::string& targetName, const Context& job) const override;
 };

@@ -1,5 +1,9 @@
 #include "tools/zarn_gnu_matcher.h"
 
+#include <algorithm>
+
+#include "tools/zarn_gnu_compile_tools.h"
+#include "tools/zarn_gnu_link_tools.h"
 #include "tools/zarn_gnu_tool.h"
 #include "tools/zarn_gnu_toolchain.h"
 #include "types/value_matches_text.h"
@@ -36,11 +40,12 @@ const Assignment* findAssignment(const Context& context, const std::string& name
     return found == context.variables.end() ? nullptr : &found->second;
 }
 
-// C_FILES or CPP_FILES that the target asks to compile (not an output it
-// hands on).
-bool hasOwnSources(const Context& target)
+// C_FILES or CPP_FILES that the target assigns itself, with or without a
+// value (a bare one takes the sources a dependency hands on); inherited ones
+// do not make it a compile.
+bool hasOwnSources(const TargetContext& target)
 {
-    return requestedAssignment(target, "C_FILES") || requestedAssignment(target, "CPP_FILES");
+    return originOf(target, "C_FILES") == Origin::Own || originOf(target, "CPP_FILES") == Origin::Own;
 }
 
 }  // namespace
@@ -196,75 +201,91 @@ MatchResult GNUMatcher::match(const TargetContext& target) const
 
 namespace {
 
-// One tool that can build the target, and how it scores it.
+// One tool that can build the target, how it scores it, and where the target
+// declares the product the tool makes.
 struct Candidate {
     std::shared_ptr<Builder> tool;
-    uint32_t score = 0;     // over all the target's variables
-    uint32_t ownScore = 0;  // over those the target assigns itself
-    bool declared = false;  // makes the product the target declares
+    uint32_t score = 0;
+    Origin declaration = Origin::None;
 };
 
-// The tool's score over the target's variables, and over those it does not
-// inherit.
-Candidate scoreCandidate(const std::shared_ptr<Builder>& tool, const MatchResult& result,
-                         const TargetContext& target)
+// The tool's score over the variables the target asks for.
+uint32_t scoreOf(const Builder& tool, const MatchResult& result, const TargetContext& target)
 {
-    Candidate candidate{tool};
-    for (const auto& [name, spec] : tool->schema) {
+    uint32_t score = 0;
+    for (const auto& [name, spec] : tool.schema) {
         auto kind = result.kinds.find(name);
         if (kind == result.kinds.end() || !requestedAssignment(target, name.str().c_str()))
             continue;
-        uint32_t weight = spec.noMatchWeight;
         if (kind->second.kind == MatchKind::PartialMatch)
-            weight = spec.partialMatchWeight;
+            score += spec.partialMatchWeight;
         else if (kind->second.kind == MatchKind::ExactMatch)
-            weight = spec.exactMatchWeight;
-        candidate.score += weight;
-        if (target.inheritedNames.count(name) == 0)
-            candidate.ownScore += weight;
+            score += spec.exactMatchWeight;
+        else
+            score += spec.noMatchWeight;
     }
-    return candidate;
+    return score;
 }
 
-// The candidate with the highest score of that kind, the earlier on a tie;
+// The highest scoring candidate that `keep` accepts, the earlier on a tie;
 // null when there is none.
-const Candidate* best(const std::vector<Candidate>& candidates, uint32_t Candidate::*score,
-                      bool declaredOnly = false)
+template <typename Keep>
+const Candidate* best(const std::vector<Candidate>& candidates, Keep keep)
 {
     const Candidate* chosen = nullptr;
     for (const Candidate& candidate : candidates)
-        if ((!declaredOnly || candidate.declared) && (!chosen || candidate.*score > chosen->*score))
+        if (keep(candidate) && (!chosen || candidate.score > chosen->score))
             chosen = &candidate;
     return chosen;
+}
+
+// The target's own assignment of that name, without a value.
+bool ownBare(const TargetContext& target, const char* name)
+{
+    return originOf(target, name) == Origin::Own && !requestedAssignment(target, name)->value;
+}
+
+// Whether the target itself names the tool as its compiler driver: g++ with
+// a bare GPP, else gcc with a bare GCC or EXE (g++ links what gcc links, and
+// the C++ runtime too).
+bool namesDriver(const TargetContext& target, const Builder& tool)
+{
+    if (dynamic_cast<const GNU_GPP*>(&tool))
+        return ownBare(target, "GPP");
+    return dynamic_cast<const GNU_GCC*>(&tool) && !ownBare(target, "GPP") &&
+           (ownBare(target, "GCC") || ownBare(target, "EXE"));
 }
 
 }  // namespace
 
 std::shared_ptr<Builder> GNUMatcher::createBuilder(const TargetContext& target)
 {
-    // ar and ld would leave the target's own sources out of the product.
-    const bool compilesSources = hasOwnSources(target);
     std::vector<Candidate> candidates;
+    Origin declared = Origin::None;
     for (const auto& tool : tools) {
         const MatchResult result = tool->matchSubjects(target);
         if (result.status != BuildPossible)
             continue;
-        candidates.push_back(scoreCandidate(tool, result, target));
         const auto* gnuTool = dynamic_cast<const GNUTool*>(tool.get());
-        candidates.back().declared = !compilesSources && gnuTool && gnuTool->makesDeclaredProduct(target);
+        candidates.push_back(
+            {tool, scoreOf(*tool, result, target), gnuTool ? gnuTool->productDeclaration(target) : Origin::None});
+        declared = std::max(declared, candidates.back().declaration);
     }
-    const Candidate* byScores = best(candidates, &Candidate::score);
-    if (!byScores)
-        return nullptr;
-    // A tool making the product the target declares outranks the others
-    // where their lead comes from what the target inherits. Where the
-    // target's own variables alone choose another tool by the same scores
-    // (a bare GCC, GPP or EXE weighs as much as a bare SO, and gcc and g++
-    // come first), the scores decide.
-    const Candidate* declared = best(candidates, &Candidate::score, true);
-    if (declared && best(candidates, &Candidate::ownScore)->declared)
-        return declared->tool;
-    return byScores->tool;
+    const Candidate* chosen = nullptr;
+    // ar and ld would leave the target's own sources out of the product.
+    if (declared != Origin::None && !hasOwnSources(target)) {
+        // Flags, whoever sets them, do not turn a declared library into a
+        // program.
+        chosen = best(candidates, [&](const Candidate& c) { return c.declaration == declared; });
+        // What ld would link, a driver that the target names itself links
+        // instead; no driver makes an archive.
+        const Candidate* driver = best(candidates, [&](const Candidate& c) { return namesDriver(target, *c.tool); });
+        if (driver && dynamic_cast<const GNU_LD*>(chosen->tool.get()))
+            chosen = driver;
+    }
+    if (!chosen)
+        chosen = best(candidates, [](const Candidate&) { return true; });
+    return chosen ? chosen->tool : nullptr;
 }
 
 }  // namespace Zarn

@@ -41,11 +41,12 @@ public:
     // build it, or of the last tool.
     MatchResult match(const TargetContext& target) const override;
     // The tool whose schema scores highest for the target; the earlier tool
-    // on a tie. A tool making the product the target declares (SO, SHARED,
-    // KO; a bare STATIC or an OUTPUT_NAME ending in ".a") outranks the rest
-    // when the same scores over the target's own variables alone, leaving
-    // out those it inherits, choose it too, and the target has no sources
-    // of its own to compile. One of this matcher's own tools, shared.
+    // on a tie. A target without sources of its own that declares its
+    // product (SO, SHARED, KO; a bare STATIC or an OUTPUT_NAME ending in
+    // ".a") gets the tool making it, its own declaration before an inherited
+    // one, whatever flags score; what ld would link, a driver that the
+    // target names itself with a bare GCC, GPP or EXE links instead. One of
+    // this matcher's own tools, shared.
     std::shared_ptr<Builder> createBuilder(const TargetContext& target) override;
     std::string targetArch() const override { return compiler.arch; }
     std::string targetMachine() const override { return compiler.prefix; }

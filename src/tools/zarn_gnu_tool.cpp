@@ -43,6 +43,13 @@ const Assignment* requestedAssignment(const Context& target, const char* name)
     return &found->second;
 }
 
+Origin originOf(const TargetContext& target, const char* name)
+{
+    if (!requestedAssignment(target, name))
+        return Origin::None;
+    return target.inheritedNames.count(Util::CiString(name)) != 0 ? Origin::Inherited : Origin::Own;
+}
+
 std::string shellQuoted(const std::string& text)
 {
     return "\"" + escapeForDoubleQuotes(text) + "\"";

@@ -11,6 +11,10 @@
 
 namespace Zarn {
 
+// Where a target's variable comes from: nowhere, what it inherits, or its
+// own assignment; a later origin is the stronger.
+enum class Origin { None, Inherited, Own };
+
 class GNUTool : public CBuilder {
 public:
     GNUTool(KeySet subjects, VariableSchema schema, const CompilerRecord& compiler,
@@ -24,11 +28,10 @@ public:
     // arch-os-abi; the dashes stay when a part is empty.
     std::string getToolIdentity(const Context&) const override;
     std::string getObjectExtension() const override { return ".o"; }
-    // Whether the target says it wants what this tool makes (an archive, a
-    // shared object): then this tool builds it, however well the others
-    // score on the compiler and linker variables it inherits, unless the
-    // target's own variables choose another.
-    virtual bool makesDeclaredProduct(const Context&) const { return false; }
+    // Where the target says that it wants what this tool makes (an archive,
+    // a shared object): the stronger origin of the variables that say it;
+    // None when none does.
+    virtual Origin productDeclaration(const TargetContext&) const { return Origin::None; }
 
     CompilerRecord compiler;
     std::filesystem::path executable;
@@ -41,6 +44,10 @@ protected:
 // The target's assignment of that name, set by itself or inherited, or null:
 // output variables ("^") are what it hands on, not what it asks for.
 const Assignment* requestedAssignment(const Context& target, const char* name);
+
+// The origin of the target's assignment of that name, as
+// requestedAssignment finds it.
+Origin originOf(const TargetContext& target, const char* name);
 
 // The text in double quotes, with what the shell would still interpret
 // escaped.

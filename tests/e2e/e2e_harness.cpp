@@ -289,6 +289,16 @@ std::string gnuToolDefinition(const std::string& name, const fs::path& directory
     return "  " + name + " {\n    tool_type = \"gnu-gcc\"\n    toolchain_path = \"" + directory.string() + "\"\n  }\n";
 }
 
+std::string chosenTool(const std::string& out, const std::string& target)
+{
+    const std::string mark = "[" + target + "] Tool       : ";
+    const size_t at = out.find(mark);
+    if (at == std::string::npos)
+        return {};
+    const size_t start = at + mark.size();
+    return out.substr(start, out.find('\n', start) - start);
+}
+
 std::vector<std::string> lines(const std::string& text)
 {
     std::vector<std::string> result;

@@ -111,6 +111,10 @@ std::string machineArch();
 // "tools" block.
 std::string gnuToolDefinition(const std::string& name, const std::filesystem::path& directory);
 
+// The program that `-v 3` output says builds the target ("unit::target");
+// empty when it names none.
+std::string chosenTool(const std::string& out, const std::string& target);
+
 // Splits a text into its lines (without the newlines).
 std::vector<std::string> lines(const std::string& text);
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "e2e/e2e_harness.h"
+#include "socket_file.h"
 
 namespace fs = std::filesystem;
 
@@ -39,6 +40,40 @@ TEST(LoadersE2e, LoadErrorsEndTheRunWithStatusOne)
         const auto result = box.run({"-u"});
         EXPECT_EQ(result.status, 1) << c.what;
         EXPECT_EQ(result.out.rfind(c.expected, 0), 0u) << c.what << ": " << result.out;
+    }
+}
+
+// A project file or registry that is no regular file is named with the
+// reason; a registry that cannot be read leaves the build to go on.
+TEST(LoadersE2e, StateAndProjectFilesThatAreNoRegularFileSayWhy)
+{
+    struct Case {
+        const char* what;
+        bool registry;  // else the project file
+        bool socket;    // else a directory
+    };
+    const Case cases[] = {
+        {"project file, directory", false, false},
+        {"project file, socket", false, true},
+        {"registry, directory", true, false},
+        {"registry, socket", true, true},
+    };
+    for (const auto& c : cases) {
+        Sandbox box;
+        box.write("app.txt", "unit app\nt: {\n  NO_TOOL\n}\n");
+        const fs::path file = c.registry ? box.registryFile() : box.work() / ".zarn_project.txt";
+        if (c.registry)
+            box.write(".zarn_project.txt", "name p\nunits { app { \"app.txt\" } }\n");
+        fs::create_directories(file.parent_path());
+        if (c.socket)
+            makeSocket(file);
+        else
+            fs::create_directory(file);
+        const auto result = box.run({});
+        const std::string why = std::string(c.registry ? "" : "Error: ") + (c.registry ? "Registry" : "Project") +
+                                " file '" + file.string() + "' cannot be read: not a regular file.\n";
+        EXPECT_EQ(result.status, c.registry ? 0 : 1) << c.what << ": " << result.out;
+        EXPECT_EQ(result.out.rfind(why, 0), 0u) << c.what << ": " << result.out;
     }
 }
 

@@ -369,12 +369,12 @@ TEST(StateE2e, AFifoInThePlaceOfAStateFileIsUnreadable)
          "this run be interrupted, the next one may take its outputs as up to date.\n[demo::gen] Starting build "
          "job\n[demo::gen] echo made > out.txt\n[demo::gen] Build done\n",
          false},
-        {"registry", box.registryFile(), {}, 0, "Registry file '{}' not found.\n" + built, false},
+        {"registry", box.registryFile(), {}, 0, "Registry file '{}' cannot be read: not a regular file.\n" + built, false},
         {"registry, registering",
          box.registryFile(),
          {"-r"},
          1,
-         "Registry file '{}' not found.\nRegistry file '{}' could not be read; not overwriting it.\n",
+         "Registry file '{}' cannot be read: not a regular file.\nRegistry file '{}' could not be read; not overwriting it.\n",
          false},
     };
     box.write("zarn.txt", "unit demo\ngen: {\n  ^out = P\"(out.txt)\"\n  cmdline = \"echo made > out.txt\"\n}\n");

@@ -17,17 +17,6 @@ namespace {
 using E2e::Sandbox;
 namespace fs = std::filesystem;
 
-// The program that `-v 3` says builds the target of unit demo.
-std::string chosenTool(const std::string& out, const std::string& target)
-{
-    const std::string mark = "[demo::" + target + "] Tool       : ";
-    const size_t at = out.find(mark);
-    if (at == std::string::npos)
-        return {};
-    const size_t start = at + mark.size();
-    return out.substr(start, out.find('\n', start) - start);
-}
-
 bool endsWith(const std::string& text, const std::string& end)
 {
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
@@ -156,7 +145,7 @@ pic: {
     };
     for (const auto& p : products) {
         SCOPED_TRACE(p.target);
-        EXPECT_TRUE(endsWith(chosenTool(result.out, p.target), p.tool)) << result.out;
+        EXPECT_TRUE(endsWith(E2e::chosenTool(result.out, "demo::" + std::string(p.target)), p.tool)) << result.out;
         const fs::path file = E2e::findFile(box.work() / "out", p.file);
         ASSERT_FALSE(file.empty());
         const std::string bytes = box.read(file);
@@ -234,7 +223,7 @@ int main()
                             "int main(void) { printf(\"%g %g\\n\", shape_area(3), shape_area(-2)); return 0; }\n");
     const auto cpp = box.run({"-v", "3", "cpp_app"});
     ASSERT_EQ(cpp.status, 0) << cpp.out;
-    EXPECT_TRUE(endsWith(chosenTool(cpp.out, "shapes"), "g++")) << cpp.out;
+    EXPECT_TRUE(endsWith(E2e::chosenTool(cpp.out, "demo::shapes"), "g++")) << cpp.out;
     EXPECT_EQ(E2e::runProgram(E2e::findFile(box.work() / "out", "cpp_app")), "caught negative side\n9\n");
     const auto c = box.run({"c_app"});
     ASSERT_EQ(c.status, 0) << c.out;
@@ -298,6 +287,26 @@ dep: {
                               "to its variable 'text', which holds another kind of value.\n"),
               std::string::npos)
         << merged.out;
+}
+
+// A dependency whose alias is already a variable of another kind: the error
+// asks for another alias, not for one it has.
+TEST(ToolChoiceE2e, AnAliasNamedLikeAVariableAsksForAnotherOne)
+{
+    for (const std::string arrow : {"=>", "+>"}) {
+        SCOPED_TRACE(arrow);
+        Sandbox box;
+        box.write("zarn.txt", "unit demo\nt: a " + arrow +
+                                  " v {\n  v = 7\n  cmdline = \"echo t\"\n}\na: {\n  ^o = \"x\"\n  cmdline = "
+                                  "\"echo a\"\n}\n");
+        const auto run = box.run({"t"});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.out.find("Error: Target 'demo::t' cannot take the outputs of dependency 'demo::a' as its "
+                               "variable 'v', which holds another kind of value; give the dependency another "
+                               "alias.\n"),
+                  std::string::npos)
+            << run.out;
+    }
 }
 
 // A dependency named like a variable of its dependent, case aside, whose

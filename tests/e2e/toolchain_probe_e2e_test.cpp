@@ -2,7 +2,13 @@
 // without a "#!" line, relative toolchain paths, directories PATH cannot
 // hold, machine texts that are no directory name, and several definitions
 // over one directory.
+#include <sched.h>
+#include <sys/mount.h>
+
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <algorithm>
 #include <filesystem>
@@ -160,19 +166,35 @@ TEST(ToolchainProbeE2e, AMachineTextMustNameOneDirectoryLevel)
     EXPECT_FALSE(fs::exists(box.work() / "demo"));
 }
 
-TEST(ToolchainProbeE2e, DefinitionsOverOneDirectoryShareItsProbe)
+// Compilers gcc-11, gcc-12 and gcc-13 in the directory, each noting every
+// question it is asked in "<name>.questions" beside it.
+void addQuestionLoggingCompilers(FakeToolchain::BinDir& bin)
 {
-    Sandbox box;
-    FakeToolchain::BinDir bin(box.root() / "tc" / "bin");
-    // Each compiler notes every question it is asked.
     for (const std::string version : {"11", "12", "13"}) {
-        const fs::path log = bin / ("gcc-" + version + ".questions");
+        const fs::path log = bin.path() / ("gcc-" + version + ".questions");
         bin.addScript("gcc-" + version,
                       "printf '%s\\n' \"$1\" >> " + FakeToolchain::shellQuote(log.string()) +
                           "\ncase \"$1\" in -dumpmachine) echo x86_64-linux-gnu; exit 0;; -dumpfullversion) echo " +
                           version + ".1.0; exit 0;; esac\nexec /usr/bin/gcc \"$@\"\n");
     }
     bin.addBinutils("");
+}
+
+// Each compiler of addQuestionLoggingCompilers was asked each question once.
+void expectEachCompilerAskedOnce(const Sandbox& box, const fs::path& bin)
+{
+    for (const std::string version : {"11", "12", "13"}) {
+        std::vector<std::string> asked = E2e::lines(box.read(bin / ("gcc-" + version + ".questions")));
+        std::sort(asked.begin(), asked.end());
+        EXPECT_EQ(asked, (std::vector<std::string>{"-dumpfullversion", "-dumpmachine"})) << version;
+    }
+}
+
+TEST(ToolchainProbeE2e, DefinitionsOverOneDirectoryShareItsProbe)
+{
+    Sandbox box;
+    FakeToolchain::BinDir bin(box.root() / "tc" / "bin");
+    addQuestionLoggingCompilers(bin);
     const std::string path = (box.root() / "tc").string();
     fs::create_directory_symlink(box.root() / "tc", box.work() / "link");
     // The same directory spelled in every way a definition may write it;
@@ -191,11 +213,7 @@ TEST(ToolchainProbeE2e, DefinitionsOverOneDirectoryShareItsProbe)
     writeProject(box);
     const auto run = box.run({"-l", "1"});
     ASSERT_EQ(run.status, 0) << everything(run);
-    for (const std::string version : {"11", "12", "13"}) {
-        std::vector<std::string> asked = E2e::lines(box.read(bin / ("gcc-" + version + ".questions")));
-        std::sort(asked.begin(), asked.end());
-        EXPECT_EQ(asked, (std::vector<std::string>{"-dumpfullversion", "-dumpmachine"})) << version;
-    }
+    expectEachCompilerAskedOnce(box, bin.path());
     // The shared probe keeps each definition's own spelling: the one chosen
     // (the first name of equal scores) runs its compiler through the link.
     const auto built = box.run({"-v", "3"});
@@ -203,6 +221,31 @@ TEST(ToolchainProbeE2e, DefinitionsOverOneDirectoryShareItsProbe)
     EXPECT_NE(built.out.find("Best registered tool: gcc_0_link, "), std::string::npos) << built.out;
     EXPECT_NE(built.out.find("\"" + (box.work() / "link" / "bin" / "gcc-13").string() + "\" "), std::string::npos)
         << built.out;
+}
+
+// A bind mount of a toolchain directory is that directory: its compilers are
+// asked once, though no spelling of one path leads to the other.
+TEST(ToolchainProbeE2e, ABindMountOfADirectorySharesItsProbe)
+{
+    // A mount namespace of this test's own keeps the mount from everyone else.
+    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+        GTEST_SKIP() << "no mount namespace here: " << std::strerror(errno);
+    Sandbox box;
+    FakeToolchain::BinDir bin(box.root() / "tc" / "bin");
+    addQuestionLoggingCompilers(bin);
+    const fs::path mirror = box.root() / "mirror";
+    fs::create_directory(mirror);
+    ASSERT_EQ(::mount((box.root() / "tc").c_str(), mirror.c_str(), nullptr, MS_BIND, nullptr), 0)
+        << std::strerror(errno);
+    struct Unmount {
+        fs::path point;
+        ~Unmount() { ::umount2(point.c_str(), MNT_DETACH); }
+    } unmount{mirror};
+    box.write(box.registryFile(), registryOf({{"gcc_a", (box.root() / "tc").string()}, {"gcc_b", mirror.string()}}));
+    writeProject(box);
+    const auto run = box.run({"-l", "1"});
+    ASSERT_EQ(run.status, 0) << everything(run);
+    expectEachCompilerAskedOnce(box, bin.path());
 }
 
 // A project's own toolchain written as a path is relative to the project

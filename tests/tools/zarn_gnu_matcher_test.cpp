@@ -106,19 +106,22 @@ TEST(GnuMatcher, BestToolByScore)
     EXPECT_EQ(matcher({}, false)->match(*targetWith({set("INPUT", str("app"))})).status, 0);
 }
 
-// A target that says what it makes is built by the tool that makes it, even
-// when the compiler and linker variables it inherits score higher for gcc;
-// not when its own variables choose gcc or g++, or its own sources need them.
+// A target that says what it makes is built by the tool that makes it,
+// whatever compiler and linker variables it has, its own or inherited; what
+// it declares itself before what it inherits; a driver it names itself links
+// what ld would; its own sources, never inherited ones, need gcc or g++.
 TEST(GnuMatcher, DeclaredProductChoosesTheTool)
 {
     const std::vector<Assignment> profile{set("C_FLAGS", str("-O2")),  set("C_DEFINES", str("NDEBUG")),
                                           set("INCLUDE", str("inc")),  set("LIB", str("-lm")),
                                           set("LIBPATH", str("libs")), set("LINK_FLAGS", str("-s"))};
-    // The target's own variables and OBJS, then what it inherits.
-    auto inheriting = [&](std::vector<Assignment> own) {
+    // The target's own variables and OBJS, then what it inherits: the
+    // profile's flags and `more`.
+    auto inheriting = [&](std::vector<Assignment> own, std::vector<Assignment> more = {}) {
         own.push_back(set("OBJS", str("a.o")));
         auto target = targetWith(own);
-        for (const Assignment& assignment : profile)
+        more.insert(more.end(), profile.begin(), profile.end());
+        for (const Assignment& assignment : more)
             if (!hasVariable(*target, assignment.name)) {
                 target->addAssignment(assignment, 1);
                 target->inheritedNames.insert(Util::CiString(assignment.name));
@@ -134,26 +137,50 @@ TEST(GnuMatcher, DeclaredProductChoosesTheTool)
         {inheriting({declared("KO")}), "ld"},
         {inheriting({declared("STATIC")}), "ar"},
         {inheriting({set("OUTPUT_NAME", str("libgreet.a"))}), "ar"},
-        // Its own variables choose ld too: a bare SO weighs 2, a value 1.
         {inheriting({declared("SHARED"), set("OUTPUT_NAME", str("libgreet.so"))}), "ld"},
         {inheriting({declared("SO"), set("LIB", str("-lm")), set("LINK_FLAGS", str("-z defs"))}), "ld"},
         {inheriting({declared("SO"), set("C_FLAGS", str("-shared"))}), "ld"},
+        // Its own flags, which score for gcc, choose nothing either.
+        {targetWith({set("OBJS", str("a.o")), declared("SO"), set("C_FLAGS", str("-O2")),
+                     set("C_DEFINES", str("X"))}),
+         "ld"},
+        {targetWith({set("OBJS", str("a.o")), set("SO", str("1")), set("C_FLAGS", str("-fPIC"))}), "ld"},
+        // No driver makes an archive.
         {inheriting({declared("STATIC"), declared("GPP")}), "ar"},
+        // What it declares itself beats what it inherits; an inherited
+        // declaration counts where it declares nothing itself.
+        {inheriting({declared("SO"), set("OUTPUT_NAME", str("libx.so"))}, {declared("STATIC")}), "ld"},
+        {inheriting({declared("STATIC")}, {declared("SO")}), "ar"},
+        {inheriting({}, {declared("SO")}), "ld"},
+        {inheriting({}, {set("OUTPUT_NAME", str("libx.a"))}), "ar"},
+        // A driver a profile names links nothing.
+        {inheriting({declared("SO")}, {declared("GPP")}), "ld"},
+        {inheriting({declared("SO")}, {declared("GCC"), declared("EXE")}), "ld"},
+        // Inherited sources, even some, leave the choice to the product.
+        {inheriting({declared("SO")}, {set("C_FILES", str("a.c"))}), "ld"},
+        {inheriting({declared("STATIC")}, {set("CPP_FILES", list({}))}), "ar"},
         // Nothing declared: the scores decide.
         {inheriting({set("OUTPUT_NAME", str("libgreet.so"))}), "gcc"},
         {inheriting({set("STATIC", integer(1))}), "gcc"},
         {inheriting({output("SO", str("x.so"))}), "gcc"},
         {inheriting({output("OUTPUT_NAME", str("libx.a"))}), "gcc"},
-        // The target's own variables choose a compiler driver, the earlier
-        // tool on a tie: the scores decide.
+        // A driver the target names itself links what ld would, whatever
+        // driver a profile names; g++ before gcc.
         {inheriting({declared("SO"), declared("GPP"), set("C_FLAGS", str("-shared")),
                      set("OUTPUT_NAME", str("libshapes.so"))}),
          "g++"},
-        {inheriting({declared("SO"), declared("GCC")}), "gcc"},
+        {inheriting({declared("SO"), declared("GPP"), set("C_FLAGS", str("-shared"))}, {declared("GCC")}), "g++"},
+        {inheriting({declared("SO"), declared("GCC")}, {declared("GPP")}), "gcc"},
         {inheriting({declared("SHARED"), declared("EXE")}), "gcc"},
+        {inheriting({declared("SO"), declared("GCC"), declared("GPP")}), "g++"},
         {inheriting({declared("KO"), declared("GPP"), set("LINK_FLAGS", str("-z defs"))}), "g++"},
+        // Only a bare one names a driver.
+        {inheriting({declared("SO"), set("GPP", integer(1))}), "ld"},
         // Sources of its own, which ar and ld would leave out.
         {targetWith({set("C_FILES", str("a.c")), declared("SO")}), "gcc"},
+        // A bare one takes the sources a dependency hands on.
+        {targetWith({declared("C_FILES"), set("OBJS", str("b.o")), set("C_FLAGS", str("-shared")), declared("SO")}),
+         "gcc"},
         {mixed("C_FILES", declared("KO")), "gcc"},
         {mixed("CPP_FILES", declared("SO")), "g++"},
         {mixed("CPP_FILES", declared("SHARED")), "g++"},
