@@ -1,10 +1,14 @@
 #include "zarn_build_cache_file.h"
 #include "types/value_kind.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <limits>
 #include <sstream>
+#include <string_view>
 #include <system_error>
 
 #include "loader/assignment_text.h"
@@ -12,6 +16,7 @@
 #include "short_path_literals.h"
 #include "zarn_cache_escapes.h"
 #include "zarn_cache_item_text.h"
+#include "types/quoted_bytes.h"
 #include "types/zarn_log.h"
 #include "types/zarn_value_types.h"
 #include "zarn_cache_values.h"
@@ -27,6 +32,62 @@ namespace {
 
 constexpr std::size_t readChunk = 64 * 1024;
 constexpr uint64_t reserveBound = 1024;
+
+// The header line of the format written, the longest of those read.
+constexpr std::string_view currentHeader = "ZARN_CACHE_V5";
+// No more than the header line and its newline is read before the header
+// is known.
+constexpr std::size_t headerLineBytes = currentHeader.size() + 1;
+
+// The version that a header line names; 0 for none.
+int headerVersion(const std::string& line)
+{
+    if (line == currentHeader)
+        return 5;
+    if (line == "ZARN_CACHE_V4")
+        return 4;
+    if (line == "ZARN_CACHE_V3")
+        return 3;
+    return 0;
+}
+
+// The first line without its newline, but no more than headerLineBytes of
+// it: `cut` when they hold no newline. False when the stream is empty.
+bool readHeaderLine(std::istream& in, std::string& line, bool& cut)
+{
+    line.clear();
+    cut = false;
+    char c = 0;
+    while (in.get(c)) {
+        if (c == '\n')
+            return true;
+        line += c;
+        if (line.size() == headerLineBytes) {
+            cut = true;
+            return true;
+        }
+    }
+    return !line.empty();
+}
+
+// The cache file's text; only its first headerLineBytes when they start
+// with no header, so that a file of anything else is never read whole.
+// False when it cannot be read.
+bool readCacheText(const fs::path& file, std::string& text)
+{
+    std::error_code ignored;
+    const int fd = openRegularFile(file, O_RDONLY, ignored);
+    if (fd < 0)
+        return false;
+    bool read = readFileBytes(fd, text, headerLineBytes);
+    std::istringstream head(text);
+    std::string header;
+    bool cut = false;
+    if (read && readHeaderLine(head, header, cut) && !cut && headerVersion(header) != 0)
+        read = readFileBytes(fd, text, std::string::npos);
+    ::close(fd);
+    return read;
+}
 
 // Bytes left between the read position and the end; the largest number when
 // the stream cannot tell.
@@ -428,20 +489,15 @@ std::optional<RuntimeRecordMap> readCacheRecords(std::istream& in, const std::st
                                                  const AssignmentTextParser& parse)
 {
     std::string header;
-    if (!std::getline(in, header)) {
+    bool cut = false;
+    if (!readHeaderLine(in, header, cut)) {
         logMessage(LogLevel::Warning, "Cache file '{}' has invalid header. Starting with empty cache.\n", fileName);
         return std::nullopt;
     }
-    int version = 0;
-    if (header == "ZARN_CACHE_V5")
-        version = 5;
-    else if (header == "ZARN_CACHE_V4")
-        version = 4;
-    else if (header == "ZARN_CACHE_V3")
-        version = 3;
-    else {
+    const int version = cut ? 0 : headerVersion(header);
+    if (version == 0) {
         logMessage(LogLevel::Warning, "Cache file '{}' has unsupported header '{}'. Starting with empty cache.\n",
-                   fileName, header);
+                   fileName, quotedBytes(header, cut));
         return std::nullopt;
     }
 
@@ -473,7 +529,7 @@ bool writeCacheRecords(std::ostream& out, const std::vector<CacheRecordSnapshot>
         else
             writable.push_back(&record);
     }
-    out << "ZARN_CACHE_V5\n";
+    out << currentHeader << '\n';
     writeNumber(out, writable.size());
     for (const CacheRecordSnapshot* record : writable)
         if (!writeRecord(out, *record))
@@ -492,7 +548,7 @@ void loadCacheFile(RuntimeCache& cache, const AssignmentTextParser& parse)
     std::string content;
     // A file that cannot be read (absent, a directory, a FIFO, ...) is an
     // empty cache.
-    if (readFileText(cache.cacheFile, content, FileKinds::RegularOnly)) {
+    if (readCacheText(cache.cacheFile, content)) {
         std::istringstream in(std::move(content), std::ios::in | std::ios::binary);
         if (std::optional<RuntimeRecordMap> read = readCacheRecords(in, cache.cacheFile.string(), parse))
             records = std::move(*read);

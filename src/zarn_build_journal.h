@@ -23,8 +23,9 @@ public:
     explicit BuildJournal(const std::filesystem::path& cacheFile);
 
     // The keys listed now (none when there is no journal), which a save of
-    // this run settles. nullopt when the journal exists but cannot be read
-    // or ends in the middle of an entry. Call with the cache's lock held.
+    // this run settles. nullopt when the journal exists but cannot be read,
+    // ends in the middle of an entry or holds a line that is no key (read no
+    // further than that line). Call with the cache's lock held.
     std::optional<std::vector<std::string>> readKeys();
 
     // Adds the key before the target's recipes start: one appended line,
@@ -33,8 +34,9 @@ public:
     // written is reported once at level 6 and the build goes on.
     void recordStart(const std::string& key);
 
-    // After the cache file was saved: drops the entries read by readKeys and
-    // those this run added. Entries that other runs added meanwhile stay.
+    // After the cache file was saved: drops the entries read by readKeys,
+    // those this run added and every line that is no key. Entries that other
+    // runs added meanwhile stay.
     // Call with the cache's lock held.
     void settle();
 
@@ -49,6 +51,7 @@ private:
     std::filesystem::path journalFile;
     std::filesystem::path directory;
     std::unordered_multiset<std::string> settled;  // entries the next save removes
+    bool damaged = false;                          // readKeys found lines that are no key
     bool warned = false;
 };
 

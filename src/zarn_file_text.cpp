@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
 
@@ -29,25 +30,6 @@ std::error_code lastError()
     return std::error_code(errno, std::generic_category());
 }
 
-// Reads to the end of the file; false on a read error (EISDIR and the like).
-bool readAll(int fd, std::string& text)
-{
-    std::string data;
-    char buffer[1 << 16];
-    for (;;) {
-        const ssize_t count = ::read(fd, buffer, sizeof buffer);
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0)
-            return false;
-        if (count == 0)
-            break;
-        data.append(buffer, static_cast<std::size_t>(count));
-    }
-    text = std::move(data);
-    return true;
-}
-
 }  // namespace
 
 bool readFileText(const std::filesystem::path& file, std::string& text, FileKinds accepted)
@@ -70,11 +52,31 @@ bool readFileText(const std::filesystem::path& file, std::string& text, FileKind
     }
     if (fd < 0)
         return false;
-    const bool read = readAll(fd, text);
+    std::string data;
+    const bool read = readFileBytes(fd, data, std::string::npos);
     if (!read)
         error = errno == EISDIR ? notRegularFile() : lastError();
     ::close(fd);
+    if (read)
+        text = std::move(data);
     return read;
+}
+
+bool readFileBytes(int fd, std::string& text, std::size_t limit)
+{
+    char buffer[1 << 16];
+    while (limit > 0) {
+        const ssize_t count = ::read(fd, buffer, std::min(limit, sizeof buffer));
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            return false;  // EISDIR and the like
+        if (count == 0)
+            break;
+        text.append(buffer, static_cast<std::size_t>(count));
+        limit -= static_cast<std::size_t>(count);
+    }
+    return true;
 }
 
 int openRegularFile(const std::filesystem::path& file, int flags, std::error_code& error)

@@ -3,6 +3,7 @@
 // written with writeStateFile (zarn_state_file.h).
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -24,6 +25,11 @@ bool readFileText(const std::filesystem::path& file, std::string& text, FileKind
 // else what the system said.
 bool readFileText(const std::filesystem::path& file, std::string& text, FileKinds accepted,
                   std::error_code& error);
+
+// Appends up to `limit` bytes of the descriptor's file, from its position,
+// to text; fewer only at the end of the file. False on a read error (errno
+// says which), text then holding what was read before it.
+bool readFileBytes(int fd, std::string& text, std::size_t limit);
 
 // Opens the file with the flags (O_CREAT creates it with mode 0666 less the
 // umask) and keeps the descriptor, close-on-exec, only when it is a regular

@@ -11,6 +11,7 @@
 
 using namespace BuildTestSupport;
 namespace fs = std::filesystem;
+using namespace std::string_literals;
 
 namespace {
 
@@ -219,7 +220,15 @@ TEST(CacheFileFormat, EveryDefectGivesOneWarningAndNoRecords)
     };
     const std::vector<Case> cases = {
         {"", "Cache file 'C' has invalid header. Starting with empty cache.\n"},
-        {"ZARN_CACHE_V5\r\n1\n", "Cache file 'C' has unsupported header 'ZARN_CACHE_V5\r'. Starting with empty cache.\n"},
+        {"\n", "Cache file 'C' has unsupported header ''. Starting with empty cache.\n"},
+        {"ZARN_CACHE_V2\n1\n", "Cache file 'C' has unsupported header 'ZARN_CACHE_V2'. Starting with empty cache.\n"},
+        // No more than the longest header line and its newline is read, and
+        // the quote is short and printable.
+        {"ZARN_CACHE_V5\r\n1\n", "Cache file 'C' has unsupported header 'ZARN_CACHE_V5\\x0d...'. Starting with empty cache.\n"},
+        {"ZARN_CACHE_V50\n1\n", "Cache file 'C' has unsupported header 'ZARN_CACHE_V50...'. Starting with empty cache.\n"},
+        {"\x01\x1b[31m" + std::string(100000, 'x') + "\n",
+         "Cache file 'C' has unsupported header '\\x01\\x1b[31mxxxxxxxx...'. Starting with empty cache.\n"},
+        {"ZARN_CACHE_V5", "Cache file 'C' has invalid records count. Starting with empty cache.\n"},
         {"ZARN_CACHE_V5\n18446744073709551615\n", "Cache file 'C' has invalid records count. Starting with empty cache.\n"},
         {"ZARN_CACHE_V5\n1\n10\ndemo::gen\n1\n", malformed("record key")},
         {"ZARN_CACHE_V5\n1\n8\ndemo::gen\n1\n", malformed("record key")},
@@ -239,6 +248,17 @@ TEST(CacheFileFormat, EveryDefectGivesOneWarningAndNoRecords)
         std::string log;
         EXPECT_FALSE(readText(c.text, &log)) << c.text;
         EXPECT_EQ(log, c.message) << c.text;
+    }
+}
+
+// A stream that starts with no header is read no further than a header
+// line and its newline would take.
+TEST(CacheFileFormat, ReadingStopsWhereTheHeaderIsKnownToBeWrong)
+{
+    for (const std::string& text : {std::string(1000000, '\x01'), "ZARN_CACHE_V5 and more\n1\n"s}) {
+        std::istringstream in(text);
+        captureOutput(LogLevel::Warning, [&] { EXPECT_FALSE(Zarn::readCacheRecords(in, "C", parser)); });
+        EXPECT_EQ(in.tellg(), std::streampos(14)) << text.substr(0, 20);
     }
 }
 

@@ -63,4 +63,37 @@ TEST(BuildJournal, AJournalThatCannotBeTrustedIsNoList)
     EXPECT_EQ(log.find("p/u::b"), std::string::npos) << log;
 }
 
+// A line that is no key (a byte that is not printable ASCII, or more than
+// 64 KiB) makes the journal unreadable; it is read no further, and the save
+// that follows drops what was read and every such line, also when its run
+// recorded nothing.
+TEST(BuildJournal, LinesThatAreNoKeyAreDamageThatTheNextSaveClears)
+{
+    struct Case {
+        std::string text;
+        Keys keys;
+        std::optional<std::string> left;  // the journal after the save; nullopt: removed
+    };
+    const std::string longest(64 * 1024, 'k');
+    const Case cases[] = {
+        {"p/u::a\n" + longest + "\n", Keys({"p/u::a", longest}), std::nullopt},
+        {"p/u::a\n" + longest + "k\np/u::b\n", std::nullopt, "p/u::b\n"},
+        {"p/u::a\n\x01\x1b[31m\np/u::b\n", std::nullopt, "p/u::b\n"},
+        {"p/u::a\nwith \xc3\xa9\n", std::nullopt, std::nullopt},
+        {std::string(1000000, '\0'), std::nullopt, std::nullopt},
+        {"\x7f", std::nullopt, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        dir.write(".zarn_cache.journal", c.text);
+        Zarn::BuildJournal journal(dir / ".zarn_cache");
+        EXPECT_EQ(journal.readKeys(), c.keys) << c.text.substr(0, 20);
+        journal.settle();
+        EXPECT_EQ(fs::exists(journal.file()), c.left.has_value()) << c.text.substr(0, 20);
+        if (c.left && fs::exists(journal.file())) {
+            EXPECT_EQ(readFile(journal.file()), *c.left);
+        }
+    }
+}
+
 }  // namespace

@@ -2,6 +2,16 @@
 
 #include <iostream>
 
+#include "types/quoted_bytes.h"
+
+namespace {
+
+// Room for the parser's longest wording; the text of the file that it
+// quotes may be anything, of any length.
+constexpr std::size_t detailLimit = 200;
+
+}  // namespace
+
 void ZarnErrorCounter::syntaxError(antlr4::Recognizer*, antlr4::Token*, size_t line, size_t charPositionInLine,
                                    const std::string& msg, std::exception_ptr)
 {
@@ -18,9 +28,11 @@ void ThrowingErrorListener::syntaxError(antlr4::Recognizer*, antlr4::Token* offe
     std::string text =
         sourcePath.string() + "(" + std::to_string(line) + "," + std::to_string(charPositionInLine) + "): ";
     // Lexer errors have no token; the parser's message repeats the token anyway.
+    std::string detail;
     if (offendingSymbol)
-        text += "'" + offendingSymbol->getText() + "' ";
-    text += msg;
+        detail = "'" + offendingSymbol->getText() + "' ";
+    detail += msg;
+    text += Zarn::quotedBytes(detail, false, detailLimit);
     messages.push_back(std::move(text));
 }
 

@@ -26,8 +26,10 @@ public:
 };
 
 // Collects one line per error, "<path>(L,C): '<token>' message", for loaders
-// that report the first one as their failure. Despite the name it never
-// throws: the installer inspects `messages` after the parse.
+// that report the first one as their failure. What follows the position is
+// quoted short and printable: these files (the registry, project files) may
+// hold anything. Despite the name it never throws: the installer inspects
+// `messages` after the parse.
 class ThrowingErrorListener : public antlr4::BaseErrorListener {
 public:
     void syntaxError(antlr4::Recognizer* recognizer, antlr4::Token* offendingSymbol, size_t line,

@@ -24,6 +24,7 @@
 #include <unistd.h>
 
 #include "types/ci_string.h"
+#include "types/quoted_bytes.h"
 #include "types/zarn_log.h"
 #include "zarn_child_processes.h"
 
@@ -35,6 +36,9 @@ using Clock = std::chrono::steady_clock;
 namespace Zarn {
 
 namespace {
+
+// A machine text refused is quoted as far as a line allows.
+constexpr size_t machineQuoteLimit = 120;
 
 bool isTrimmed(char c)
 {
@@ -310,24 +314,6 @@ std::string baseNameOf(const fs::path& file)
     return name.string();
 }
 
-// The text for a message: control characters as \xNN, and no longer than
-// a line.
-std::string shownText(const std::string& text)
-{
-    constexpr size_t limit = 120;
-    std::string shown;
-    for (size_t i = 0; i < text.size() && i < limit; ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte < 0x20 || byte == 0x7f)
-            shown += fmt::format("\\x{:02x}", byte);
-        else
-            shown += text[i];
-    }
-    if (text.size() > limit)
-        shown += "...";
-    return shown;
-}
-
 // The output of one probe argument when the program answered with status 0.
 std::string answerOf(const fs::path& program, const char* argument)
 {
@@ -559,7 +545,7 @@ std::vector<CompilerProbe> probeCompilerDirectory(const std::string& namePattern
             logMessage(LogLevel::Warning,
                        "'{}' answered -dumpmachine with '{}', which is not a plain file name; that compiler is "
                        "not used.\n",
-                       candidate.exePath.string(), shownText(candidate.machine));
+                       candidate.exePath.string(), quotedBytes(candidate.machine, false, machineQuoteLimit));
             continue;
         }
         if (candidate.version.empty()) {

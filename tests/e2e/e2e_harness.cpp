@@ -149,12 +149,14 @@ pid_t spawnZarn(const Sandbox& box, const std::vector<std::string>& args, const 
 RunResult reap(pid_t pid, const fs::path& outFile, const fs::path& errFile)
 {
     int wstatus = 0;
-    while (waitpid(pid, &wstatus, 0) < 0) {
+    struct rusage usage {};
+    while (wait4(pid, &wstatus, 0, &usage) < 0) {
         if (errno != EINTR)
-            throw std::system_error(errno, std::generic_category(), "waitpid");
+            throw std::system_error(errno, std::generic_category(), "wait4");
     }
     RunResult result;
     result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+    result.peakKilobytes = usage.ru_maxrss;
     result.out = slurp(outFile);
     result.err = slurp(errFile);
     return result;

@@ -11,6 +11,7 @@ struct RunResult {
     std::string out;
     std::string err;
     int status = -1;  // the exit status, or 128 + the signal number
+    long peakKilobytes = 0;  // the most memory the run held at once (of zarn or of a recipe)
 };
 
 // A fresh tree under /tmp: "home" serves as HOME, "work" as the project

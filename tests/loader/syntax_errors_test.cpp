@@ -35,3 +35,20 @@ TEST(ThrowingErrorListener, LinesNameFilePositionAndToken)
     EXPECT_TRUE(collected("name demo units { app { \"a.txt\" } }", "/p/x").empty());
 }
 
+// The file may hold anything: what a line quotes of it is short, and shows
+// no byte that a terminal would act on.
+TEST(ThrowingErrorListener, LinesQuoteTheFileShortAndPrintable)
+{
+    const std::string longName(300, 'n');
+    const std::pair<std::string, std::string> cases[] = {
+        {"name \x01\x1b[31m", "p(1,5): token recognition error at: '\\x01'"},
+        {"name demo\nunits { \"a\x1b[31m\" }",
+         "p(2,8): '\"a\\x1b[31m\"' extraneous input '\"a\\x1b[31m\"' expecting {'}', IDENTIFIER}"},
+        {"name " + longName + " " + longName, "p(1,306): '" + std::string(199, 'n') + "..."},
+    };
+    for (const auto& [text, first] : cases) {
+        const std::vector<std::string> messages = collected(text, "p");
+        ASSERT_FALSE(messages.empty()) << first;
+        EXPECT_EQ(messages[0], first);
+    }
+}

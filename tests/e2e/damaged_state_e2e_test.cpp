@@ -1,0 +1,103 @@
+// State files overwritten with anything at all: the warning that names one
+// quotes a short, printable prefix of it, and none is read whole into memory
+// before it is refused.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+
+#include "e2e/e2e_harness.h"
+
+namespace {
+
+using E2e::Sandbox;
+namespace fs = std::filesystem;
+
+bool contains(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+// Nothing a terminal would take as a control: printable ASCII and newlines.
+bool isPlainOutput(const std::string& text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return c == '\n' || (c >= ' ' && c <= '~'); });
+}
+
+const char* const genUnit = "unit demo\ngen: {\n  ^out = P\"(out.txt)\"\n  cmdline = \"echo made > out.txt\"\n}\n";
+
+TEST(DamagedStateE2e, ACacheOfRandomBytesIsNamedShortAndPrintableAndReplaced)
+{
+    Sandbox box;
+    box.write("zarn.txt", genUnit);
+    std::string garbage = "\x01\x1b[31m";
+    std::mt19937 random(7);
+    while (garbage.size() < 200 * 1024)
+        garbage += static_cast<char>(random() & 0xff);
+    std::replace(garbage.begin(), garbage.begin() + 64, '\n', '.');  // the first line runs on
+    box.write(".zarn_cache", garbage);
+
+    const auto run = box.run({});
+    EXPECT_EQ(run.status, 0) << run.out;
+    const std::string start = "Cache file '" + (box.work() / ".zarn_cache").string() + "' has unsupported header '";
+    const std::string end = "...'. Starting with empty cache.";
+    const std::string warning = E2e::lines(run.out).at(0);
+    EXPECT_EQ(warning.rfind(start + "\\x01\\x1b[31m", 0), 0u) << warning.substr(0, 200);
+    EXPECT_EQ(warning.substr(warning.size() - std::min(warning.size(), end.size())), end);
+    EXPECT_LE(warning.size(), start.size() + 40 + end.size());  // a quote of 40 characters at most
+    EXPECT_TRUE(isPlainOutput(run.out + run.err)) << run.out.substr(0, 300);
+    EXPECT_TRUE(contains(run.out, "[demo::gen] Build done\n")) << run.out.substr(0, 300);
+    EXPECT_EQ(box.read(".zarn_cache").rfind("ZARN_CACHE_V5\n", 0), 0u);
+
+    const auto next = box.run({"-v", "1"});
+    EXPECT_TRUE(contains(next.out, "Cache hit for 'demo::gen'.\n")) << next.out;
+    EXPECT_FALSE(contains(next.out, "Starting with empty cache")) << next.out;
+}
+
+// A cache file and a journal of 128 MiB, each one line without a newline,
+// are refused after their first bytes: the run takes little more memory than
+// one without them.
+TEST(DamagedStateE2e, LargeGarbageIsRefusedWithoutBeingReadIntoMemory)
+{
+    constexpr off_t size = 128 << 20;
+    Sandbox box;
+    box.write("zarn.txt", genUnit);
+    const auto clean = box.run({});
+    ASSERT_EQ(clean.status, 0) << clean.out;
+    fs::remove(box.work() / "out.txt");
+    for (const char* name : {".zarn_cache", ".zarn_cache.journal"}) {
+        box.write(name, "\x01\x1b[31m");
+        ASSERT_EQ(truncate((box.work() / name).c_str(), size), 0) << name;  // the rest reads as zero bytes
+    }
+
+    const auto run = box.run({});
+    EXPECT_EQ(run.status, 0) << run.out.substr(0, 300);
+    EXPECT_LT(run.peakKilobytes, clean.peakKilobytes + size / 1024 / 8);
+    EXPECT_TRUE(isPlainOutput(run.out)) << run.out.substr(0, 300);
+    EXPECT_TRUE(contains(run.out, "' has unsupported header '\\x01\\x1b[31m\\x00\\x00") &&
+                contains(run.out, "Build journal '" + (box.work() / ".zarn_cache.journal").string() +
+                                      "' cannot be read. Starting with empty cache.\n"))
+        << run.out.substr(0, 300);
+    // The save drops the damage with the rest of what it read.
+    EXPECT_EQ(box.read(".zarn_cache").rfind("ZARN_CACHE_V5\n", 0), 0u);
+    EXPECT_FALSE(fs::exists(box.work() / ".zarn_cache.journal"));
+}
+
+// A syntax error in the registry quotes its text short and printable.
+TEST(DamagedStateE2e, ARegistryOfGarbageIsNamedShortAndPrintable)
+{
+    Sandbox box;
+    box.write("zarn.txt", genUnit);
+    box.write(box.registryFile(), "tools {\n  x = \"\x1b[31m" + std::string(300000, 'a'));
+    const auto run = box.run({});
+    EXPECT_EQ(run.status, 0) << run.out.substr(0, 300);
+    EXPECT_EQ(E2e::lines(run.out).at(0), "Unable to load registry file: " + box.registryFile().string() +
+                                             "(2,6): token recognition error at: '\"\\x1b[31m" +
+                                             std::string(162, 'a') + "...");
+    EXPECT_TRUE(isPlainOutput(run.out + run.err)) << run.out.substr(0, 300);
+}
+
+}  // namespace
