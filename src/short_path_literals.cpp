@@ -6,20 +6,6 @@
 
 namespace Zarn {
 
-namespace {
-
-// Raw content ending in an odd run of ")" would swallow the ")" of the
-// closing sequence.
-bool closesWhereWritten(std::string_view body)
-{
-    std::size_t closing = 0;
-    for (auto it = body.rbegin(); it != body.rend() && *it == ')'; ++it)
-        ++closing;
-    return closing % 2 == 0;
-}
-
-}  // namespace
-
 std::string rewriteShortPathLiterals(const std::string& input)
 {
     const std::string_view text(input);
@@ -84,10 +70,10 @@ std::string rewriteShortPathLiterals(const std::string& input)
                     out.append(text.substr(i));
                     break;
                 }
+                // The body holds no double quote, so no ")" and double quote
+                // ends the long form before its own.
                 const std::string_view body = text.substr(i + 2, close - i - 2);
-                const bool fits = body.find_first_of("\r\n") == std::string_view::npos &&
-                                  closesWhereWritten(body);
-                if (fits) {
+                if (body.find_first_of("\r\n") == std::string_view::npos) {
                     out += "P\"(";
                     out.append(body);
                     out += ")\"";
@@ -113,19 +99,8 @@ std::string rewriteShortPathLiterals(const std::string& input)
 
 std::size_t rawContentEnd(std::string_view text, std::size_t start)
 {
-    std::size_t k = start;
-    while (k < text.size()) {
-        if (text[k] != ')') {
-            ++k;
-            continue;
-        }
-        if (k + 1 >= text.size())
-            return std::string_view::npos;
-        if (text[k + 1] == '"')
-            return k + 2;
-        k += 2;
-    }
-    return std::string_view::npos;
+    const std::size_t close = text.find(")\"", start);
+    return close == std::string_view::npos ? close : close + 2;
 }
 
 }  // namespace Zarn

@@ -10,14 +10,11 @@ namespace Zarn {
 // Rewrites every P"text" that begins a token into P"(text)". The scan follows
 // the lexer's token boundaries: quoted strings, raw and long path literals and
 // comments are copied unchanged, so a P" inside them is never touched. A short
-// form whose text holds a line break or ends in an odd run of ")" is left as
-// it is (the long form could not hold it).
+// form whose text holds a line break is left as it is.
 std::string rewriteShortPathLiterals(const std::string& text);
 
 // End (just past the closing `)"`) of raw content that starts at `start`, or
-// npos when it never closes. Like the lexer, a ")" not followed by a double
-// quote takes the next character with it, so the close is only found at an
-// element boundary.
+// npos when it never closes. Like the lexer, the first `)"` closes it.
 std::size_t rawContentEnd(std::string_view text, std::size_t start);
 
 }  // namespace Zarn

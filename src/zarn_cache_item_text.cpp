@@ -91,9 +91,7 @@ private:
         return value;
     }
 
-    // R"(...)" or P"(...)": the lexer ends raw content at the first `)"` at an
-    // element boundary, where a ")" not followed by a double quote takes the
-    // next character along.
+    // R"(...)" or P"(...)": the lexer ends raw content at the first `)"`.
     template <class Make>
     ZarnValuePtr raw(Make make)
     {
@@ -116,11 +114,6 @@ private:
             return nullptr;
         const std::string_view body = text.substr(start, close - start);
         if (body.find_first_of("\r\n") != std::string_view::npos || (!body.empty() && body.front() == '('))
-            return nullptr;
-        std::size_t closing = 0;
-        for (auto it = body.rbegin(); it != body.rend() && *it == ')'; ++it)
-            ++closing;
-        if (closing % 2 != 0)
             return nullptr;
         at = close + 1;
         return makePathString(std::string(body), {});

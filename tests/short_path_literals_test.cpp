@@ -35,10 +35,10 @@ INSTANTIATE_TEST_SUITE_P(
         RewriteCase{R"~(x = AP"a")~", R"~(x = AP"a")~"},
         // after a number the P starts a token of its own
         RewriteCase{R"~(x = 1P"a")~", R"~(x = 1P"(a)")~"},
-        // text with a line break or ending in an odd run of ")" cannot take the
-        // long form
+        // text with a line break stays; any run of ")" at the end takes the
+        // long form, which ends at the first )"
         RewriteCase{"x = P\"a\nb\"", "x = P\"a\nb\""},
-        RewriteCase{R"~(x = P"a)")~", R"~(x = P"a)")~"},
+        RewriteCase{R"~(x = P"a)")~", R"~(x = P"(a))")~"},
         RewriteCase{R"~(x = P"a))")~", R"~(x = P"(a)))")~"},
         // comments are copied, quotes in them start no string
         RewriteCase{"// it's \"odd\nx = P\"a\"", "// it's \"odd\nx = P\"(a)\""},
@@ -49,14 +49,13 @@ INSTANTIATE_TEST_SUITE_P(
         RewriteCase{R"~(x = R"a" P"b")~", R"~(x = R"a" P"(b)")~"},
         RewriteCase{"", ""}));
 
-// A raw literal closes only at an element boundary: ")" takes the next
-// character with it.
-TEST(ShortPathRewrite, RawContentClosesAtElementBoundary)
+// A raw literal closes at its first )", also right after another ")".
+TEST(ShortPathRewrite, RawContentClosesAtTheFirstCloser)
 {
     // content a)) closes where written; the P after it is a token start
     EXPECT_EQ(Zarn::rewriteShortPathLiterals(R"~(R"(a)))" P"x")~"), R"~(R"(a)))" P"(x)")~");
-    // content a) does not close at its first )", so the P"x" stays inside it
-    EXPECT_EQ(Zarn::rewriteShortPathLiterals(R"~(R"(a))" P"x")")~"), R"~(R"(a))" P"x")")~");
+    // so does content a), and the P"x" after it is rewritten too
+    EXPECT_EQ(Zarn::rewriteShortPathLiterals(R"~(R"(a))" P"x")")~"), R"~(R"(a))" P"(x)")")~");
 }
 
 }  // namespace

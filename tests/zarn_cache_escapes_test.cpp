@@ -30,7 +30,7 @@ TEST(CacheEscapes, ItemsWithoutAPlainLiteralReadBackExactly)
     const Zarn::ZarnValuePtr cases[] = {
         str("cp '/t/a)\"b/in' '/t/a)\"b/out'"),
         str(every),
-        raw("ends in )"),
+        raw("ends in )\""),
         path("/t/a)\"b/out.txt"),
         Zarn::makePathString("x\xff)\"/f", "/base"),
         list({str("plain"), path("/t/o)\"x/f"), integer(-3), str("100%")}),

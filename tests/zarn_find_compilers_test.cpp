@@ -80,7 +80,8 @@ TEST(ToolWriteProblemTest, NamesTextsThatWouldNotReadBack)
 {
     const std::vector<std::tuple<std::string, Zarn::ZarnValuePtr, std::string>> cases = {
         {"raw with a quote", raw("/opt/a\"b/bin"), ""},
-        {"raw ending in a parenthesis", raw("/opt/x)"),
+        {"raw ending in a parenthesis", raw("/opt/x)"), ""},
+        {"raw holding the closer", raw("/opt/x)\"y"),
          "the text of 'toolchain_path' cannot be written so that it reads back"},
         {"plain with a quote", str("/opt/a\"b/bin"),
          "in tool 'default_gnu_1_x', 'toolchain_path = R\"(/opt/a\"b/bin)\"' does not read back as written"},

@@ -71,26 +71,18 @@ public:
     std::size_t& column;
 };
 
-// Raw content after R"( or P"(: an element is a code point other than ")",
-// or ")" with one code point other than a double quote; the first ")" and
-// double quote at an element boundary closes it. False when it never closes.
+// Raw content after R"( or P"(, up to and past the first ")" followed by a
+// double quote. False when it never closes.
 bool skipRawContent(Reader& reader)
 {
-    for (;;) {
-        const std::size_t c = reader.peek();
-        if (c == endOfInput)
-            return false;
-        if (c != ')') {
-            reader.next();
-            continue;
-        }
-        const std::size_t after = reader.peek(1);
-        if (after == endOfInput)
-            return false;
-        reader.skip(2);
-        if (after == '"')
+    for (std::size_t c = reader.peek(); c != endOfInput; c = reader.peek()) {
+        if (c == ')' && reader.peek(1) == '"') {
+            reader.skip(2);
             return true;
+        }
+        reader.next();
     }
+    return false;
 }
 
 // The type of the token that starts here, having moved past it; 0 for a

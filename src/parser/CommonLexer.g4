@@ -50,5 +50,6 @@ NAME_STR     : 'name' ;
 
 IDENTIFIER : [A-Za-z_] [A-Za-z0-9_-]* ;
 
-// One element of raw content; the string ends at the first ')"' on an element boundary.
-fragment RAW_CONTENT : ~')' | ')' ~'"' ;
+// One character of raw content; the non-greedy loop ends the string at the
+// first ')"', also right after another ')'.
+fragment RAW_CONTENT : . ;

@@ -34,12 +34,7 @@ std::string textToCombine(const ZarnBaseString& self, const ZarnValue& other, bo
 
 bool hasRawLiteralForm(const std::string& text)
 {
-    if (text.find(")\"") != std::string::npos)
-        return false;
-    std::size_t closing = 0;
-    for (auto it = text.rbegin(); it != text.rend() && *it == ')'; ++it)
-        ++closing;
-    return closing % 2 == 0;
+    return text.find(")\"") == std::string::npos;
 }
 
 ZarnValuePtr ZarnBaseString::clone() const

@@ -10,7 +10,7 @@
 namespace Zarn {
 
 // True when the text can be written as R"(text)" and read back unchanged:
-// the raw form ends at the first )" and cannot end in an odd run of ")".
+// the raw form ends at the first )", so the text must not hold one.
 bool hasRawLiteralForm(const std::string& text);
 
 class ZarnBaseString : public ZarnValue, public std::enable_shared_from_this<ZarnBaseString> {

@@ -68,14 +68,15 @@ TEST(DirectoryNamesE2e, CacheOutputsFileAndRegistryTakeAnyDirectoryName)
 }
 
 // A resolved text that a plain string would expand (a directory named with
-// "${y}" or "#1") is written as a raw string, alone, in a list and in a block,
-// and reads back as itself where y has a value. One that is not UTF-8 keeps
-// its line, byte for byte.
+// "${y}" or "#1", also one ending in ")") is written as a raw string, alone,
+// in a list and in a block, and reads back as itself where y has a value. One
+// that is not UTF-8 keeps its line, byte for byte.
 TEST(DirectoryNamesE2e, OutputsFileTextsReadBackAsThemselves)
 {
     const std::string outputs = "  ^where = \"${project_root}/out\"\n  ^all = [\"${project_root}\", \"q\"]\n"
                                 "  ^cfg = { a = \"${project_root}\" }\n";
-    const std::pair<std::string, bool> cases[] = {{"p${y}", true}, {"h#1", true}, {"x\377\376y", false}};
+    const std::pair<std::string, bool> cases[] = {{"p${y}", true}, {"h#1", true}, {"q${y} (1)", true},
+                                                       {"x\377\376y", false}};
     for (const auto& [project, raw] : cases) {
         Sandbox box;
         box.write(project + "/zarn.txt", "unit demo\nt: {\n  NO_TOOL\n" + outputs + "}\n");

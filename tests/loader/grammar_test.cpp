@@ -90,8 +90,9 @@ TEST(Lexer, LongestMatchKeywordsRawStringsAndRecovery)
         {"a+>b a+=b !a != b ?= c", "IDENTIFIER MERGE_ALIAS IDENTIFIER IDENTIFIER APPEND IDENTIFIER MUST IDENTIFIER"
                                    " NEQUALS IDENTIFIER ASSIGNEMPTY IDENTIFIER", ""},
         {"a//b\nc \"a//b /* c */\" /* x\n y */", "IDENTIFIER IDENTIFIER STRING", ""},
-        // Raw strings end at the first )" and a lone ) inside stays.
-        {"R\"(a))\"", "IDENTIFIER STRING", ""},
+        // Raw strings end at the first )", also one right after another ).
+        {"R\"(a))\"", "RAW_STRING", ""},
+        {"R\"(a))\")\"x\"", "RAW_STRING RBRACKET STRING", ""},
         {"R\"(a)))\" R\"(x \"y\" (z)\nw)\" P\"(x)\" P\"x\"", "RAW_STRING RAW_STRING PATH_STRING IDENTIFIER STRING", ""},
         // Failures: the failed text is dropped and lexing goes on.
         {"- 5", "NUMBER", "1:0 token recognition error at: '- '"},

@@ -86,6 +86,41 @@ TEST(QuickLexer, GivesTheGrammarLexersTokens)
     }
 }
 
+// A raw or path string ends at the first ")" and double quote, also right
+// after another ")"; what follows is lexed on its own.
+TEST(QuickLexer, RawAndPathStringsEndAtTheFirstCloserInBothLexers)
+{
+    const struct { const char* text; std::vector<std::string> tokens; } cases[] = {
+        {"R\"(ab))\"", {"RAW_STRING R\"(ab))\""}},
+        {"R\"(a)))\"", {"RAW_STRING R\"(a)))\""}},
+        {"R\"())\"", {"RAW_STRING R\"())\""}},
+        {"R\"(a))\" , \")\"", {"RAW_STRING R\"(a))\"", "COMMA ,", "STRING \")\""}},
+        {"P\"(out(1))\" R\"(x)\"", {"PATH_STRING P\"(out(1))\"", "RAW_STRING R\"(x)\""}},
+        {"c = R\"(echo $(echo hi))\"\nnote = R\"(unused)\"",
+         {"IDENTIFIER c", "EQUALS =", "RAW_STRING R\"(echo $(echo hi))\"", "IDENTIFIER note", "EQUALS =",
+          "RAW_STRING R\"(unused)\""}},
+        {"R\"(a)b)c)\"", {"RAW_STRING R\"(a)b)c)\""}},
+        {"R\"(a)\"\"b\" R\"(c)\"", {"RAW_STRING R\"(a)\"", "STRING \"b\"", "RAW_STRING R\"(c)\""}},
+        {"R\"(x \"y\" (z)\nw)\"", {"RAW_STRING R\"(x \"y\" (z)\nw)\""}},
+    };
+    for (const auto& c : cases) {
+        Zarn::InputText input;
+        Zarn::loadInputText(input, c.text, "t");
+        CommonLexer lexer(&input);
+        std::vector<std::unique_ptr<antlr4::Token>> tokens;
+        ASSERT_TRUE(Zarn::lexQuickly(input, lexer, tokens)) << c.text;
+        std::vector<std::string> got;
+        for (const auto& token : tokens)
+            if (token->getType() != antlr4::Token::EOF)
+                got.push_back(std::string(lexer.getVocabulary().getSymbolicName(token->getType())) + " " +
+                              token->getText());
+        EXPECT_EQ(got, c.tokens) << c.text;
+        const Lexed lexed = lexBoth(c.text);
+        EXPECT_EQ(lexed.grammarErrors, 0) << c.text;
+        EXPECT_EQ(lexed.quickTokens, lexed.grammarTokens) << c.text;
+    }
+}
+
 TEST(QuickLexer, LeavesErrorsAndShorterFallbacksToTheGrammarLexer)
 {
     const std::string texts[] = {

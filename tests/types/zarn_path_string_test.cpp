@@ -96,7 +96,8 @@ TEST(PathLiteralTest, LiteralsReadBackThroughTheShortPathRewrite)
     const struct { std::string text; fs::path base; std::string literal; bool readsBack; } cases[] = {
         {"x", "", "P\"x\"", true},          {"a.c", "/src", "P\"/src/a.c\"", true},
         {"/abs", "/src", "P\"/abs\"", true}, {"say \"hi\"", "", "P\"(say \"hi\")\"", true},
-        {"(x", "", "P\"((x)\"", true},       {"f(x)", "", "P\"f(x)\"", false},
+        {"(x", "", "P\"((x)\"", true},       {"f(x)", "", "P\"f(x)\"", true},
+        {"a \"b\" (1)", "", "P\"(a \"b\" (1))\"", true}, {"a)\"b", "", "P\"a)\"b\"", false},
     };
     for (const auto& c : cases) {
         auto value = makePathString(c.text, c.base);

@@ -49,8 +49,9 @@ TEST(ZarnStringTest, LiteralsReadBackAsTheSameText)
         {str("say \"hi\""), "R\"(say \"hi\")\"", true},
         {raw("x"), "R\"(x)\"", true},
         {raw("${a} #1"), "R\"(${a} #1)\"", true},
-        {raw("f(x))"), "R\"(f(x)))\"", true},  // an even run of ")" closes where written
-        {raw("f(x)"), "\"f(x)\"", false},      // an odd run would swallow the closing ")"
+        {raw("f(x))"), "R\"(f(x)))\"", true},  // the first )" closes, after any run of ")"
+        {raw("f(x)"), "R\"(f(x))\"", true},
+        {str("say \"hi\" (twice)"), "R\"(say \"hi\" (twice))\"", true},
         {raw("a)\"b"), "\"a)\"b\"", false},
         {str("q\"(x)\""), "\"q\"(x)\"\"", false},
         {str("f(x)"), "\"f(x)\"", true},
