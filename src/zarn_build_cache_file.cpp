@@ -70,8 +70,8 @@ bool readHeaderLine(std::istream& in, std::string& line, bool& cut)
     return !line.empty();
 }
 
-// The cache file's text; only its first headerLineBytes when they start
-// with no header, so that a file of anything else is never read whole.
+// The cache file's text; only its first headerLineBytes when they hold no
+// known header line, so that a file of anything else is never read whole.
 // False when it cannot be read.
 bool readCacheText(const fs::path& file, std::string& text)
 {
@@ -80,10 +80,8 @@ bool readCacheText(const fs::path& file, std::string& text)
     if (fd < 0)
         return false;
     bool read = readFileBytes(fd, text, headerLineBytes);
-    std::istringstream head(text);
-    std::string header;
-    bool cut = false;
-    if (read && readHeaderLine(head, header, cut) && !cut && headerVersion(header) != 0)
+    const std::size_t newline = text.find('\n');
+    if (read && newline != std::string::npos && headerVersion(text.substr(0, newline)) != 0)
         read = readFileBytes(fd, text, std::string::npos);
     ::close(fd);
     return read;
