@@ -10,6 +10,7 @@
 #include "zarn_app.h"
 #include "zarn_interrupts.h"
 #include "zarn_large_stack.h"
+#include "zarn_standard_descriptors.h"
 #include "zarn_tool_type_registry.h"
 
 namespace {
@@ -41,6 +42,7 @@ int runApplication(int argc, char* argv[])
 
 int main(int argc, char* argv[])
 {
+    Zarn::openClosedStandardDescriptors();
     Zarn::initProgramStatics({Zarn::initC3ToolTables, Zarn::initGnuToolTables});
     std::set_terminate(terminateHandler);
     // Deep input recurses deeply; the application and all it holds live and

@@ -55,17 +55,6 @@ StopState& stopState()
 std::atomic<int> stopSignal{0};
 static_assert(std::atomic<int>::is_always_lock_free, "set from a signal handler");
 
-// The signal mask of the thread that called runStoppable, as it was.
-sigset_t& startingMask()
-{
-    static sigset_t mask = [] {
-        sigset_t none;
-        sigemptyset(&none);
-        return none;
-    }();
-    return mask;
-}
-
 // A signal as the pipe passes it on.
 struct SignalNote {
     int signal = 0;             // 0: none
@@ -230,25 +219,32 @@ bool holdsLeft()
     }
 }
 
-// Blocks the stop signals on the calling thread (blocked false: gives them
-// back the state they had when runStoppable was called, so that one blocked
-// from the start stays blocked, for zarn and its recipes).
+// Blocks or unblocks the stop signals on the calling thread.
 void blockStopSignals(bool blocked)
 {
     sigset_t signals;
     sigemptyset(&signals);
     for (const int signal : stopSignals)
         sigaddset(&signals, signal);
-    if (blocked) {
-        pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-        return;
-    }
-    sigset_t restored;
-    pthread_sigmask(SIG_SETMASK, nullptr, &restored);
+    pthread_sigmask(blocked ? SIG_BLOCK : SIG_UNBLOCK, &signals, nullptr);
+}
+
+// Undoes what a parent may pass on that would hide a child's end or a stop:
+// an ignored SIGCHLD makes the kernel reap every child at once, so that no
+// wait sees its status, and a blocked stop signal would never arrive. The
+// recipes inherit the result.
+void resetInheritedSignals()
+{
+    struct sigaction standard {};
+    standard.sa_handler = SIG_DFL;
+    sigemptyset(&standard.sa_mask);
+    sigaction(SIGCHLD, &standard, nullptr);
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGCHLD);
     for (const int signal : stopSignals)
-        if (!sigismember(&startingMask(), signal))
-            sigdelset(&restored, signal);
-    pthread_sigmask(SIG_SETMASK, &restored, nullptr);
+        sigaddset(&signals, signal);
+    pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
 }
 
 // Installs the handlers for the stop signals that were not ignored at the
@@ -305,7 +301,7 @@ void releaseStopSignals()
 
 void runStoppable(std::size_t stackSize, const std::function<int()>& body)
 {
-    pthread_sigmask(SIG_SETMASK, nullptr, &startingMask());
+    resetInheritedSignals();
     // Kept blocked on this thread, and on a watching thread started from it;
     // a signal that comes before the application's thread has unblocked them
     // waits for it.

@@ -32,9 +32,11 @@ constexpr std::chrono::milliseconds interruptGrace{2000};
 // of the usual size acts on the signals; where none at all can be had, the
 // signals keep their usual effect and zarn adopts no orphan. What the body
 // throws ends the program through std::terminate. Call once, from the
-// program's entry, before any other thread starts. A signal ignored or
-// blocked when zarn started stays so (as under nohup), for zarn and its
-// recipes.
+// program's entry, before any other thread starts. A stop signal ignored
+// when zarn started stays ignored (as under nohup), for zarn and its
+// recipes; one blocked is unblocked, and SIGCHLD is unblocked and set to
+// its default action, since a parent's mask or an ignored SIGCHLD would
+// hide every stop or every child's status.
 [[noreturn]] void runStoppable(std::size_t stackSize, const std::function<int()>& body);
 
 // The signal that stops the run; 0 while none came.

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
 #include <memory>
 #include <string>
@@ -256,24 +257,6 @@ TEST(InterruptE2e, AStopDuringAProbeBlamesNoToolchain)
     EXPECT_EQ(result.out.find("Couldn't find GNU toolchain"), std::string::npos) << result.out;
 }
 
-// A stop signal blocked when zarn started stays blocked, as it was before
-// zarn handled the signals at all.
-TEST(InterruptE2e, ASignalBlockedAtStartStaysBlocked)
-{
-    Sandbox box;
-    box.write("zarn.txt", "unit demo\nt: {\n  cmdline = \"touch started; sleep 0.5; echo done > out.txt\"\n}\n");
-    sigset_t term, old;
-    sigemptyset(&term);
-    sigaddset(&term, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &term, &old);
-    auto run = box.start({});  // inherits the mask
-    pthread_sigmask(SIG_SETMASK, &old, nullptr);
-    EXPECT_TRUE(E2e::waitForFile(box.work() / "started", 20000));
-    run.killProgram(SIGTERM);
-    EXPECT_EQ(run.wait().status, 0);
-    EXPECT_EQ(box.read("out.txt"), "done\n");
-}
-
 // Starts zarn in the sandbox's work directory once the child ran `setup`,
 // which points its output somewhere; its pid.
 template <typename Setup>
@@ -294,6 +277,42 @@ pid_t forkZarn(const Sandbox& box, std::vector<std::string> args, Setup setup)
         ::_exit(127);
     }
     return zarn;
+}
+
+// A stop signal that zarn's parent blocked still stops it: zarn unblocks
+// it, whether the signal reaches zarn alone or its whole group.
+TEST(InterruptE2e, AStopSignalBlockedAtStartStillStops)
+{
+    for (const bool toGroup : {false, true}) {
+        SCOPED_TRACE(toGroup ? "SIGINT to the group" : "SIGTERM to zarn");
+        Sandbox box;
+        box.write("zarn.txt", "unit demo\nt: {\n  cmdline = \"touch started; sleep 5; echo done > out.txt\"\n}\n");
+        sigset_t stops, old;
+        sigemptyset(&stops);
+        sigaddset(&stops, SIGINT);
+        sigaddset(&stops, SIGTERM);
+        pthread_sigmask(SIG_BLOCK, &stops, &old);
+        auto run = box.start({});  // inherits the mask
+        pthread_sigmask(SIG_SETMASK, &old, nullptr);
+        ASSERT_TRUE(E2e::waitForFile(box.work() / "started", 20000));
+        const int signal = toGroup ? SIGINT : SIGTERM;
+        toGroup ? run.killGroup(signal) : run.killProgram(signal);
+        const E2e::RunResult result = run.wait();
+        EXPECT_EQ(result.status, 128 + signal);
+        EXPECT_EQ(result.err, std::string("Build interrupted by SIG") + sigabbrev_np(signal) + ".\n");
+        EXPECT_FALSE(fs::exists(box.work() / "out.txt"));
+    }
+}
+
+// The signals that a set of signals holds, from its hexadecimal form in
+// /proc/PID/status.
+bool holdsAny(const std::string& hexSet, std::initializer_list<int> signals)
+{
+    const unsigned long long set = std::stoull(hexSet, nullptr, 16);
+    for (const int signal : signals)
+        if (set & (1ULL << (signal - 1)))
+            return true;
+    return false;
 }
 
 // zarn leading the session of a terminal that hangs up (a closed terminal
@@ -365,6 +384,67 @@ TEST(InterruptE2e, ZarnAdoptsTheOrphansOfItsRecipesAndReapsThem)
     EXPECT_EQ(box.read("parent.txt"), std::to_string(zarn) + "\n");
     EXPECT_EQ(left, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+// What a parent passes on (closed standard descriptors, an ignored SIGCHLD,
+// blocked signals, as from cron, a service manager or a script) neither
+// fails the build nor reaches the recipes.
+TEST(InterruptE2e, WhatTheParentPassesOnKeepsTheBuildWhole)
+{
+    struct Case {
+        const char* name;
+        std::vector<int> closed;
+        bool ignoreChildEnds;
+        bool blockSignals;
+    };
+    const Case cases[] = {
+        {"stdin and stdout closed", {0, 1}, false, false},
+        {"all three closed", {0, 1, 2}, false, false},
+        {"SIGCHLD ignored", {}, true, false},
+        {"stop signals and SIGCHLD blocked", {}, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Sandbox box;
+        box.write("zarn.txt", "unit demo\nall: app {\n  cmdline = [\"sleep 0.5\", "
+                              "\"grep -E '^Sig(Blk|Ign)' /proc/self/status > sig.txt\", \"touch done\"]\n}\n"
+                              "app: {\n  C_FILES = P\"(m.c)\"\n  OUTPUT_NAME = \"m\"\n}\n");
+        box.write("m.c", "int main(void) { return 0; }\n");
+        box.write(box.registryFile(), "tools {\n" + E2e::gnuToolDefinition("gnu", "/usr/bin") + "}\n");
+        const fs::path errFile = box.root() / "err.txt";
+        const pid_t zarn = forkZarn(box, {"all"}, [&] {
+            const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            ::dup2(err, 2);
+            ::close(err);
+            for (const int descriptor : c.closed)
+                ::close(descriptor);
+            if (c.ignoreChildEnds)
+                ::signal(SIGCHLD, SIG_IGN);
+            if (c.blockSignals) {
+                sigset_t signals;
+                sigemptyset(&signals);
+                for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGCHLD})
+                    sigaddset(&signals, signal);
+                ::sigprocmask(SIG_BLOCK, &signals, nullptr);
+            }
+        });
+        ASSERT_GT(zarn, 0);
+        int status = 0;
+        ASSERT_EQ(::waitpid(zarn, &status, 0), zarn);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << ": " << box.read(errFile);
+        EXPECT_EQ(box.read(errFile), "");
+        EXPECT_TRUE(fs::exists(box.work() / "done"));
+        EXPECT_FALSE(E2e::findFile(box.work(), "m").empty());
+        const fs::path signalsFile = box.work() / "sig.txt";
+        const std::vector<std::string> signalSets =
+            fs::exists(signalsFile) ? E2e::lines(box.read(signalsFile)) : std::vector<std::string>{};
+        EXPECT_EQ(signalSets.size(), 2u);
+        if (signalSets.size() != 2)
+            continue;
+        EXPECT_FALSE(holdsAny(signalSets[0].substr(signalSets[0].find(':') + 1), {SIGINT, SIGTERM, SIGHUP, SIGCHLD}))
+            << signalSets[0];
+        EXPECT_FALSE(holdsAny(signalSets[1].substr(signalSets[1].find(':') + 1), {SIGCHLD})) << signalSets[1];
+    }
 }
 
 // zarn whose output goes to a pipe that its reader has stopped reading (a
