@@ -121,6 +121,14 @@ void writeAll(int fd, const std::string& text)
     }
 }
 
+void setDefaultAction(int signal)
+{
+    struct sigaction standard {};
+    standard.sa_handler = SIG_DFL;
+    sigemptyset(&standard.sa_mask);
+    sigaction(signal, &standard, nullptr);
+}
+
 // Says why the run ends and ends it by the signal, as the signal alone would
 // have done.
 [[noreturn]] void endBySignal(int signal)
@@ -132,10 +140,7 @@ void writeAll(int fd, const std::string& text)
         funlockfile(stdout);
     }
     writeAll(STDERR_FILENO, std::string("Build interrupted by ") + signalName(signal) + ".\n");
-    struct sigaction standard {};
-    standard.sa_handler = SIG_DFL;
-    sigemptyset(&standard.sa_mask);
-    sigaction(signal, &standard, nullptr);
+    setDefaultAction(signal);
     sigset_t only;
     sigemptyset(&only);
     sigaddset(&only, signal);
@@ -235,10 +240,7 @@ void blockStopSignals(bool blocked)
 // recipes inherit the result.
 void resetInheritedSignals()
 {
-    struct sigaction standard {};
-    standard.sa_handler = SIG_DFL;
-    sigemptyset(&standard.sa_mask);
-    sigaction(SIGCHLD, &standard, nullptr);
+    setDefaultAction(SIGCHLD);
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGCHLD);
@@ -276,10 +278,7 @@ void releaseStopSignals()
         struct sigaction current {};
         if (sigaction(signal, nullptr, &current) != 0 || current.sa_sigaction != writeSignalNote)
             continue;
-        struct sigaction standard {};
-        standard.sa_handler = SIG_DFL;
-        sigemptyset(&standard.sa_mask);
-        sigaction(signal, &standard, nullptr);
+        setDefaultAction(signal);
     }
 }
 
