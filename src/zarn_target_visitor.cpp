@@ -215,9 +215,18 @@ Context ZarnApplication::buildTarget(const QualifiedTargetName& requestedName,
             ownOutputs[variable] = detachedCopy(assignment, Assignment::Set);
     // What the target assigns itself; the rest it inherits.
     std::set<Util::CiString> ownNames;
-    for (const auto& entry : target->variables)
-        ownNames.insert(entry.first);
+    std::set<Util::CiString> ownValues;
+    for (const auto& [variable, assignment] : target->variables) {
+        ownNames.insert(variable);
+        if (assignment.value)
+            ownValues.insert(variable);
+    }
     std::vector<Assignment> pendingAssignments = target->addImplicitContext(base, 0, true, 0);
+    // A bare declaration of a profile or the command line stays inherited
+    // where it takes away a value that the target assigns itself.
+    for (const Util::CiString& variable : ownValues)
+        if (!target->variables.find(variable)->second.value)
+            target->inheritedBareNames.insert(variable);
 
     Matcher* matcher = selectBestTool(*target);
     if (!matcher)

@@ -46,9 +46,8 @@ MatchResult GNU_AR::matchSubjects(const Context& target) const
 
 Origin GNU_AR::productDeclaration(const TargetContext& target) const
 {
-    const Assignment* staticMark = requestedAssignment(target, "STATIC");
-    const Origin bare = staticMark && !staticMark->value ? originOf(target, "STATIC") : Origin::None;
-    return std::max(bare, namesArchive(target) ? originOf(target, "OUTPUT_NAME") : Origin::None);
+    return std::max(bareOriginOf(target, "STATIC"),
+                    namesArchive(target) ? originOf(target, "OUTPUT_NAME") : Origin::None);
 }
 
 RecipeSet GNU_AR::doCreateRecipes(const TargetContext& target) const

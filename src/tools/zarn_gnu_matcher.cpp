@@ -239,10 +239,10 @@ const Candidate* best(const std::vector<Candidate>& candidates, Keep keep)
     return chosen;
 }
 
-// The target's own assignment of that name, without a value.
+// The target's own bare declaration of that name.
 bool ownBare(const TargetContext& target, const char* name)
 {
-    return originOf(target, name) == Origin::Own && !requestedAssignment(target, name)->value;
+    return bareOriginOf(target, name) == Origin::Own;
 }
 
 // Whether the target itself names the tool as its compiler driver: g++ with

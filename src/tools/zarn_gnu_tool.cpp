@@ -50,6 +50,15 @@ Origin originOf(const TargetContext& target, const char* name)
     return target.inheritedNames.count(Util::CiString(name)) != 0 ? Origin::Inherited : Origin::Own;
 }
 
+Origin bareOriginOf(const TargetContext& target, const char* name)
+{
+    const Assignment* assignment = requestedAssignment(target, name);
+    if (!assignment || assignment->value)
+        return Origin::None;
+    return target.inheritedBareNames.count(Util::CiString(name)) != 0 ? Origin::Inherited
+                                                                       : originOf(target, name);
+}
+
 std::string shellQuoted(const std::string& text)
 {
     return "\"" + escapeForDoubleQuotes(text) + "\"";

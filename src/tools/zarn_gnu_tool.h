@@ -49,6 +49,11 @@ const Assignment* requestedAssignment(const Context& target, const char* name);
 // requestedAssignment finds it.
 Origin originOf(const TargetContext& target, const char* name);
 
+// The origin of the target's bare assignment of that name: None when it
+// has a value; Inherited when a profile or the command line declared bare
+// what the target itself assigns a value.
+Origin bareOriginOf(const TargetContext& target, const char* name);
+
 // The text in double quotes, with what the shell would still interpret
 // escaped.
 std::string shellQuoted(const std::string& text);

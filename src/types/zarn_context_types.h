@@ -242,6 +242,10 @@ public:
     // and does not assign itself; its parameters are its own. Empty when
     // nobody recorded them: then every variable counts as its own.
     std::set<Util::CiString> inheritedNames;
+    // Of the variables that the target assigns a value itself, those that
+    // what it starts from (a profile, the command line) declares bare: their
+    // being bare is inherited, so none is a bare declaration of its own.
+    std::set<Util::CiString> inheritedBareNames;
 };
 
 // Memoised resolution of one assignment; throws ZarnException on a

@@ -51,13 +51,15 @@ TargetContext::TargetContext(const QualifiedTargetName& name, std::string parame
 }
 
 TargetContext::TargetContext(const TargetContext& other)
-    : Context(other), name(other.name), parameterText(other.parameterText), inheritedNames(other.inheritedNames)
+    : Context(other), name(other.name), parameterText(other.parameterText), inheritedNames(other.inheritedNames),
+      inheritedBareNames(other.inheritedBareNames)
 {
 }
 
 TargetContext::TargetContext(TargetContext&& other) noexcept
     : Context(std::move(other)), name(std::move(other.name)), dependencies(std::move(other.dependencies)),
-      parameterText(std::move(other.parameterText)), inheritedNames(std::move(other.inheritedNames))
+      parameterText(std::move(other.parameterText)), inheritedNames(std::move(other.inheritedNames)),
+      inheritedBareNames(std::move(other.inheritedBareNames))
 {
 }
 

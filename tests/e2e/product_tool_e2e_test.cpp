@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "e2e/e2e_harness.h"
 
@@ -100,9 +101,10 @@ void writeSources(const Sandbox& box)
                               "        std::cout << \"caught \" << error.what() << \"\\n\";\n    }\n}\n");
 }
 
-// A target built alone with one "gnu-gcc" definition for /usr/bin: the
-// program that makes its product, the product's file name, what kind of
-// file it is, what it prints when it is a program, and a name it defines.
+// A target built alone with one "gnu-gcc" definition for /usr/bin, its
+// row's default profile and assignment on the command line: the program
+// that makes its product, the product's file name, what kind of file it is,
+// what it prints when it is a program, and a name it defines.
 TEST(ProductToolE2e, EachTargetByTheToolOfItsProduct)
 {
     const struct {
@@ -113,6 +115,7 @@ TEST(ProductToolE2e, EachTargetByTheToolOfItsProduct)
         const char* kind;
         const char* prints = "";
         const char* holds = "";  // a name the product must define
+        const char* given = "";  // an assignment on the command line
     } rows[] = {
         // A target without sources that declares its product.
         {"lib: +objs { OBJS SO C_FLAGS = \"-O2\" C_DEFINES = \"X\" }", "", "ld", "lib", "shared object"},
@@ -161,10 +164,31 @@ TEST(ProductToolE2e, EachTargetByTheToolOfItsProduct)
         {"lib: +objs +extra { C_FILES OBJS SO C_FLAGS = \"-fPIC -shared\" }\n"
          "extra: { ^C_FILES = P\"(src/extra.c)\" NO_TOOL }",
          "", "gcc", "lib", "shared object", "", "tripled"},
+        // A bare one that the command line or a profile assigns is not the
+        // target's own, also where it lands on the target's own assignment.
+        {"lib: +objs { OBJS SO GCC = 1 }", "", "ld", "lib", "shared object"},
+        {"lib: +objs { OBJS SO GCC = 1 }", "", "ld", "lib", "shared object", "", "", "GCC"},
+        {"lib: +objs { OBJS SO GCC = 1 }", "GCC", "ld", "lib", "shared object"},
+        {"lib: +objs { OBJS SO EXE = 1 }", "", "ld", "lib", "shared object", "", "", "EXE"},
+        {"lib: +objs { OBJS SO EXE = 1 }", "EXE", "ld", "lib", "shared object"},
+        {"lib: +objs { OBJS SO GPP = 1 }", "", "ld", "lib", "shared object", "", "", "GPP"},
+        {"lib: +objs { OBJS SO GPP = 1 }", "GPP", "ld", "lib", "shared object"},
+        {"lib: +objs { OBJS SO STATIC = 1 }", "", "ld", "lib", "shared object", "", "", "STATIC"},
+        {"lib: +objs { OBJS SO STATIC = 1 }", "STATIC", "ld", "lib", "shared object"},
+        // SHARED declares a shared object with any value: its own stays its
+        // own, and beats a profile's STATIC.
+        {"lib: +objs { OBJS SO SHARED = 1 }", "", "ld", "lib", "shared object", "", "", "SHARED"},
+        {"lib: +objs { OBJS SO SHARED = 1 }", "SHARED", "ld", "lib", "shared object"},
+        {"lib: +objs { OBJS SHARED = 1 }", "STATIC", "ld", "lib", "shared object", "", "", "SHARED"},
+        // Its own bare one stays its own beside the same from the command
+        // line.
+        {"lib: +cppobjs { OBJS SO GPP C_FLAGS = \"-shared\" }", "", "g++", "lib",
+         "shared object needing the C++ runtime", "", "", "GPP"},
+        {"lib: +objs { OBJS STATIC }", "SO", "ar", "lib", "archive", "", "", "STATIC"},
     };
     for (const auto& row : rows) {
         const std::string targets = row.targets;
-        SCOPED_TRACE(targets + " | profile: " + row.profile);
+        SCOPED_TRACE(targets + " | profile: " + row.profile + " | command line: " + row.given);
         Sandbox box;
         box.write(box.registryFile(), "tools {\n" + E2e::gnuToolDefinition("gnu", "/usr/bin") + "}\n");
         box.write(".zarn_project.txt", "name demo\nunits {\n  demo { \"zarn.txt\" }\n}\n"
@@ -173,7 +197,10 @@ TEST(ProductToolE2e, EachTargetByTheToolOfItsProduct)
         box.write("zarn.txt", "unit demo\n" + (common ? "" : targets) + commonTargets);
         writeSources(box);
         const std::string target = targets.substr(0, targets.find_first_of(":\n"));
-        const auto result = box.run({"-v", "3", target});
+        std::vector<std::string> args{"-v", "3", target};
+        if (*row.given)
+            args.push_back(row.given);
+        const auto result = box.run(args);
         EXPECT_EQ(result.status, 0) << result.out;
         const std::string chosen = fs::path(E2e::chosenTool(result.out, "demo::" + target)).filename();
         EXPECT_TRUE(isTool(chosen, row.tool)) << "made by " << chosen;

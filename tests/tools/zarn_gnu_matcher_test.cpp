@@ -128,6 +128,14 @@ TEST(GnuMatcher, DeclaredProductChoosesTheTool)
             }
         return target;
     };
+    // The target's own variables, of which a profile then declares `bare`
+    // without a value.
+    auto landedBare = [&](std::vector<Assignment> own, const char* bare) {
+        auto target = inheriting(std::move(own));
+        target->addAssignment(declared(bare), 0);
+        target->inheritedBareNames.insert(Util::CiString(bare));
+        return target;
+    };
     auto mixed = [](const char* sources, Assignment kind) {
         return targetWith({set(sources, str("a.c")), set("C_FLAGS", str("-fPIC -shared")), set("OBJS", str("b.o")),
                            kind});
@@ -174,8 +182,10 @@ TEST(GnuMatcher, DeclaredProductChoosesTheTool)
         {inheriting({declared("SHARED"), declared("EXE")}), "gcc"},
         {inheriting({declared("SO"), declared("GCC"), declared("GPP")}), "g++"},
         {inheriting({declared("KO"), declared("GPP"), set("LINK_FLAGS", str("-z defs"))}), "g++"},
-        // Only a bare one names a driver.
+        // Only a bare one names a driver, and only the target's own: its
+        // GPP = 1 that a profile makes bare leaves the link to its own GCC.
         {inheriting({declared("SO"), set("GPP", integer(1))}), "ld"},
+        {landedBare({declared("SO"), declared("GCC"), set("GPP", integer(1))}, "GPP"), "gcc"},
         // Sources of its own, which ar and ld would leave out.
         {targetWith({set("C_FILES", str("a.c")), declared("SO")}), "gcc"},
         // A bare one takes the sources a dependency hands on.
