@@ -35,12 +35,14 @@ constexpr uint64_t reserveBound = 1024;
 
 // The header line of the format written, the longest of those read.
 constexpr std::string_view currentHeader = "ZARN_CACHE_V5";
-// No more than the header line and its newline is read before the header
-// is known.
+// The longest header line with its newline.
 constexpr std::size_t headerLineBytes = currentHeader.size() + 1;
+// The longest count line of a file that is read, its newline included: room
+// for the 20 digits of the largest count and blanks around them.
+constexpr std::size_t countLineBytes = 32;
 
 // The version that a header line names; 0 for none.
-int headerVersion(const std::string& line)
+int headerVersion(std::string_view line)
 {
     if (line == currentHeader)
         return 5;
@@ -52,7 +54,8 @@ int headerVersion(const std::string& line)
 }
 
 // The first line without its newline, but no more than headerLineBytes of
-// it: `cut` when they hold no newline. False when the stream is empty.
+// it: `cut` when the line goes on after them. False when the stream is
+// empty.
 bool readHeaderLine(std::istream& in, std::string& line, bool& cut)
 {
     line.clear();
@@ -61,17 +64,19 @@ bool readHeaderLine(std::istream& in, std::string& line, bool& cut)
     while (in.get(c)) {
         if (c == '\n')
             return true;
-        line += c;
         if (line.size() == headerLineBytes) {
             cut = true;
             return true;
         }
+        line += c;
     }
     return !line.empty();
 }
 
-// The cache file's text; only its first headerLineBytes when they hold no
-// known header line, so that a file of anything else is never read whole.
+// The cache file's text: whole when its first headerLineBytes +
+// countLineBytes hold a known header line and the newline of the count line
+// after it, else only those bytes, which still tell what is wrong. A file
+// of anything else, or one whose count line runs on, is never read whole.
 // False when it cannot be read.
 bool readCacheText(const fs::path& file, std::string& text)
 {
@@ -79,9 +84,12 @@ bool readCacheText(const fs::path& file, std::string& text)
     const int fd = openRegularFile(file, O_RDONLY, ignored);
     if (fd < 0)
         return false;
-    bool read = readFileBytes(fd, text, headerLineBytes);
-    const std::size_t newline = text.find('\n');
-    if (read && newline != std::string::npos && headerVersion(text.substr(0, newline)) != 0)
+    bool read = readFileBytes(fd, text, headerLineBytes + countLineBytes);
+    const std::size_t header = text.find('\n');
+    const bool known = header != std::string::npos &&
+                       headerVersion(std::string_view(text).substr(0, header)) != 0 &&
+                       text.find('\n', header + 1) != std::string::npos;
+    if (read && known)
         read = readFileBytes(fd, text, std::string::npos);
     ::close(fd);
     return read;

@@ -1,5 +1,6 @@
 #include "zarn_checked_parse.h"
 
+#include <memory>
 #include <stdexcept>
 
 #include "loader/input_text.h"
@@ -18,6 +19,7 @@ CheckedParse::CheckedParse(const std::string& text, const std::filesystem::path&
     // On the lexer too: a stray character fails these files.
     replaceErrorListeners(lexed.lexer(), listener);
     replaceErrorListeners(zarnParser, listener);
+    zarnParser.setErrorHandler(std::make_shared<QuotingErrorStrategy>());
 }
 
 void CheckedParse::throwFirstError() const

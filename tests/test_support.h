@@ -346,13 +346,15 @@ public:
 };
 
 // A text loaded as the loaders load it, ready to parse; the whole pipeline
-// lives as long as this does. Errors go to the listener, or are collected.
+// lives as long as this does. Errors, with tokens quoted as the loaders
+// quote them, go to the listener, or are collected.
 struct Parsed {
     explicit Parsed(const std::string& text, antlr4::ANTLRErrorListener* listener = nullptr)
         : input(text), lexed(&input.stream, "test"), tokens(&lexed), parser(&tokens)
     {
         replaceErrorListeners(lexed.lexer(), listener ? *listener : lexerErrors);
         replaceErrorListeners(parser, listener ? *listener : parserErrors);
+        parser.setErrorHandler(std::make_shared<QuotingErrorStrategy>());
     }
 
     // The tree, or std::runtime_error when the text had a syntax error.

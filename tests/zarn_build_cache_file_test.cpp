@@ -223,9 +223,11 @@ TEST(CacheFileFormat, EveryDefectGivesOneWarningAndNoRecords)
         {"\n", "Cache file 'C' has unsupported header ''. Starting with empty cache.\n"},
         {"ZARN_CACHE_V2\n1\n", "Cache file 'C' has unsupported header 'ZARN_CACHE_V2'. Starting with empty cache.\n"},
         // No more than the longest header line and its newline is read, and
-        // the quote is short and printable.
-        {"ZARN_CACHE_V5\r\n1\n", "Cache file 'C' has unsupported header 'ZARN_CACHE_V5\\x0d...'. Starting with empty cache.\n"},
-        {"ZARN_CACHE_V50\n1\n", "Cache file 'C' has unsupported header 'ZARN_CACHE_V50...'. Starting with empty cache.\n"},
+        // the quote is short and printable; "..." only where the line goes on.
+        {"ZARN_CACHE_V5\r\n1\n", "Cache file 'C' has unsupported header 'ZARN_CACHE_V5\\x0d'. Starting with empty cache.\n"},
+        {"ZARN_CACHE_V50\n1\n", "Cache file 'C' has unsupported header 'ZARN_CACHE_V50'. Starting with empty cache.\n"},
+        {"ZARN_CACHE_V10", "Cache file 'C' has unsupported header 'ZARN_CACHE_V10'. Starting with empty cache.\n"},
+        {"ZARN_CACHE_V500\n1\n", "Cache file 'C' has unsupported header 'ZARN_CACHE_V50...'. Starting with empty cache.\n"},
         {"\x01\x1b[31m" + std::string(100000, 'x') + "\n",
          "Cache file 'C' has unsupported header '\\x01\\x1b[31mxxxxxxxx...'. Starting with empty cache.\n"},
         {"ZARN_CACHE_V5", "Cache file 'C' has invalid records count. Starting with empty cache.\n"},
@@ -252,13 +254,14 @@ TEST(CacheFileFormat, EveryDefectGivesOneWarningAndNoRecords)
 }
 
 // A stream that starts with no header is read no further than a header
-// line and its newline would take.
+// line and its newline would take, and one byte more that tells whether the
+// line goes on.
 TEST(CacheFileFormat, ReadingStopsWhereTheHeaderIsKnownToBeWrong)
 {
     for (const std::string& text : {std::string(1000000, '\x01'), "ZARN_CACHE_V5 and more\n1\n"s}) {
         std::istringstream in(text);
         captureOutput(LogLevel::Warning, [&] { EXPECT_FALSE(Zarn::readCacheRecords(in, "C", parser)); });
-        EXPECT_EQ(in.tellg(), std::streampos(14)) << text.substr(0, 20);
+        EXPECT_EQ(in.tellg(), std::streampos(15)) << text.substr(0, 20);
     }
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "antlr4-runtime.h"
+#include "loader/syntax_errors.h"
 #include "parser/CommonLexer.h"
 
 namespace Zarn {
@@ -24,7 +25,8 @@ public:
     LexedText(const LexedText&) = delete;
     LexedText& operator=(const LexedText&) = delete;
 
-    // The lexer that made the tokens. Its error listeners (the runtime's
+    // The lexer that made the tokens; it quotes what it cannot read short and
+    // printable (QuotingLexer). Its error listeners (the runtime's
     // console listener unless replaced) receive its error reports, each
     // when the parser reaches the token that followed it, as if the parser
     // were driving the lexer itself.
@@ -59,7 +61,7 @@ private:
         LexedText& owner;
     };
 
-    CommonLexer textLexer;
+    QuotingLexer textLexer;
     std::vector<std::unique_ptr<antlr4::Token>> tokens;  // the last one is EOF
     std::vector<Report> reports;
     std::size_t nextTokenIndex = 0;

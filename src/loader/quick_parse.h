@@ -7,6 +7,7 @@
 
 #include "antlr4-runtime.h"
 #include "loader/lexed_text.h"
+#include "loader/syntax_errors.h"
 #include "parser/ZarnTopParser.h"
 
 namespace Zarn {
@@ -14,7 +15,8 @@ namespace Zarn {
 // Parses with the start rule. The first pass bails out quietly at the first
 // syntax error; the text is then parsed again from its start the ordinary
 // way, reporting to `listener` (then the parser's only error listener), so
-// every message and the error count are those of one ordinary parse. Text
+// every message and the error count are those of one ordinary parse; its
+// messages quote tokens short and printable (QuotingErrorStrategy). Text
 // with lexer reports is parsed the ordinary way at once, so that the
 // reports keep their place among the parser's.
 template <class Context>
@@ -26,14 +28,14 @@ Context* parseQuietlyFirst(ZarnTopParser& parser, const LexedText& lexed, antlr4
         parser.setErrorHandler(std::make_shared<antlr4::BailErrorStrategy>());
         try {
             Context* tree = (parser.*rule)();
-            parser.setErrorHandler(std::make_shared<antlr4::DefaultErrorStrategy>());
+            parser.setErrorHandler(std::make_shared<QuotingErrorStrategy>());
             parser.addErrorListener(&listener);
             return tree;
         } catch (const antlr4::ParseCancellationException&) {
             parser.reset();
-            parser.setErrorHandler(std::make_shared<antlr4::DefaultErrorStrategy>());
         }
     }
+    parser.setErrorHandler(std::make_shared<QuotingErrorStrategy>());
     parser.addErrorListener(&listener);
     return (parser.*rule)();
 }

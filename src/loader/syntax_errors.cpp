@@ -4,13 +4,15 @@
 
 #include "types/quoted_bytes.h"
 
-namespace {
+std::string QuotingLexer::getErrorDisplay(const std::string& text)
+{
+    return Zarn::quotedBytes(text);
+}
 
-// Room for the parser's longest wording; the text of the file that it
-// quotes may be anything, of any length.
-constexpr std::size_t detailLimit = 200;
-
-}  // namespace
+std::string QuotingErrorStrategy::escapeWSAndQuote(const std::string& text) const
+{
+    return "'" + Zarn::quotedBytes(text) + "'";
+}
 
 void ZarnErrorCounter::syntaxError(antlr4::Recognizer*, antlr4::Token*, size_t line, size_t charPositionInLine,
                                    const std::string& msg, std::exception_ptr)
@@ -28,11 +30,9 @@ void ThrowingErrorListener::syntaxError(antlr4::Recognizer*, antlr4::Token* offe
     std::string text =
         sourcePath.string() + "(" + std::to_string(line) + "," + std::to_string(charPositionInLine) + "): ";
     // Lexer errors have no token; the parser's message repeats the token anyway.
-    std::string detail;
     if (offendingSymbol)
-        detail = "'" + offendingSymbol->getText() + "' ";
-    detail += msg;
-    text += Zarn::quotedBytes(detail, false, detailLimit);
+        text += "'" + Zarn::quotedBytes(offendingSymbol->getText()) + "' ";
+    text += msg;
     messages.push_back(std::move(text));
 }
 

@@ -55,11 +55,20 @@ TEST(DamagedStateE2e, ACacheOfRandomBytesIsNamedShortAndPrintableAndReplaced)
     const auto next = box.run({"-v", "1"});
     EXPECT_TRUE(contains(next.out, "Cache hit for 'demo::gen'.\n")) << next.out;
     EXPECT_FALSE(contains(next.out, "Starting with empty cache")) << next.out;
+
+    // "..." follows the quote of a header line only where the line goes on.
+    const std::pair<std::string, std::string> headers[] = {{"ZARN_CACHE_V10", "ZARN_CACHE_V10"},
+                                                           {"ZARN_CACHE_V5\r", "ZARN_CACHE_V5\\x0d"}};
+    for (const auto& [header, quote] : headers) {
+        box.write(".zarn_cache", header + "\n1\n");
+        EXPECT_EQ(E2e::lines(box.run({}).out).at(0), start + quote + "'. Starting with empty cache.") << quote;
+    }
 }
 
 // A cache file and a journal of 128 MiB, each one line without a newline,
 // are refused after their first bytes: the run takes little more memory than
-// one without them.
+// one without them. So is a cache with the right header whose count line
+// runs on.
 TEST(DamagedStateE2e, LargeGarbageIsRefusedWithoutBeingReadIntoMemory)
 {
     constexpr off_t size = 128 << 20;
@@ -84,6 +93,16 @@ TEST(DamagedStateE2e, LargeGarbageIsRefusedWithoutBeingReadIntoMemory)
     // The save drops the damage with the rest of what it read.
     EXPECT_EQ(box.read(".zarn_cache").rfind("ZARN_CACHE_V5\n", 0), 0u);
     EXPECT_FALSE(fs::exists(box.work() / ".zarn_cache.journal"));
+
+    fs::remove(box.work() / "out.txt");
+    box.write(".zarn_cache", "ZARN_CACHE_V5\n");
+    ASSERT_EQ(truncate((box.work() / ".zarn_cache").c_str(), size), 0);
+    const auto counted = box.run({});
+    EXPECT_EQ(counted.status, 0) << counted.out.substr(0, 300);
+    EXPECT_LT(counted.peakKilobytes, clean.peakKilobytes + size / 1024 / 8);
+    EXPECT_EQ(E2e::lines(counted.out).at(0), "Cache file '" + (box.work() / ".zarn_cache").string() +
+                                                 "' has invalid records count. Starting with empty cache.");
+    EXPECT_TRUE(contains(counted.out, "[demo::gen] Build done\n")) << counted.out.substr(0, 300);
 }
 
 // A syntax error in the registry quotes its text short and printable.
@@ -96,7 +115,7 @@ TEST(DamagedStateE2e, ARegistryOfGarbageIsNamedShortAndPrintable)
     EXPECT_EQ(run.status, 0) << run.out.substr(0, 300);
     EXPECT_EQ(E2e::lines(run.out).at(0), "Unable to load registry file: " + box.registryFile().string() +
                                              "(2,6): token recognition error at: '\"\\x1b[31m" +
-                                             std::string(162, 'a') + "...");
+                                             std::string(31, 'a') + "...'");
     EXPECT_TRUE(isPlainOutput(run.out + run.err)) << run.out.substr(0, 300);
 }
 

@@ -111,6 +111,31 @@ TEST(InputFidelityE2e, LexicalErrorsFailTheUnitFile)
     }
 }
 
+// A message about a unit file quotes each token short and printable, and its
+// diagnosis whole: a string left open takes in the whole rest of the file,
+// and a token may be of any length.
+TEST(InputFidelityE2e, SyntaxErrorsQuoteTheUnitFileShortAndPrintable)
+{
+    const std::string open = "R\"(\x1b[31m" + std::string(1 << 20, 'x');
+    const std::string path = "P\"(" + std::string(1 << 20, 'x') + ")\"";
+    const std::string expecting = "expecting {LINE_COMMENT, BLOCK_COMMENT, '}', '^', '!', 'if', IDENTIFIER}\n";
+    const std::pair<std::string, std::string> cases[] = {
+        {open, "line 2:28 token recognition error at: '\"(\\x1b[31m" + std::string(30, 'x') +
+                   "...'\nline 3:0 extraneous input '<EOF>' " + expecting},
+        {path + " " + path, "line 2:27 extraneous input 'P\"(" + std::string(37, 'x') + "...' " + expecting},
+    };
+    for (const auto& [written, err] : cases) {
+        Sandbox box;
+        box.write("zarn.txt", "unit u\nt: { cmdline = \"touch ran\" " + written + " }\n");
+        const auto result = box.run({});
+        EXPECT_EQ(result.status, 1) << err;
+        EXPECT_EQ(result.out,
+                  "Error: " + (box.work() / "zarn.txt").string() + " Parsing failed due to syntax errors.\n");
+        EXPECT_EQ(result.err.substr(0, 1000), err);
+        EXPECT_FALSE(fs::exists(box.work() / "ran")) << err;
+    }
+}
+
 TEST(InputFidelityE2e, LexicalErrorsFailACommandLineAssignment)
 {
     Sandbox box;

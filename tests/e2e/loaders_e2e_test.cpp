@@ -27,9 +27,17 @@ TEST(LoadersE2e, LoadErrorsEndTheRunWithStatusOne)
     const std::string work = box.work().string();
     box.write("app.txt", "unit app\nt: { }\n");
     fs::create_directories(box.work() / "dir.txt");
+    const std::string path = "P\"(" + work + "/" + std::string(100, 'x') + ")\"";
+    const std::string quotedPath = "'" + path.substr(0, 40) + "...'";
     const Case cases[] = {
         {"syntax error", "name p\nunits { app { \"app.txt\" }\n",
          work + "/.zarn_project.txt(3,0): '<EOF>' "},
+        // each token quoted short, the diagnosis whole
+        {"a long path written twice", "name p\nunits { app { \"app.txt\" } }\nprofiles { default { cc = " + path +
+                                          " " + path + " } }\n",
+         work + "/.zarn_project.txt(3," + std::to_string(27 + path.size()) + "): " + quotedPath +
+             " extraneous input " + quotedPath +
+             " expecting {LINE_COMMENT, BLOCK_COMMENT, '}', '^', '!', 'if', IDENTIFIER}\n"},
         {"wrong unit", "name p\nunits { lib { \"app.txt\" } }\n",
          "Error: Unit file '" + work + "/app.txt' declares unit 'app', but project entry expects unit 'lib'.\n"},
         {"unit file is a directory", "name p\nunits { app { \"dir.txt\" } }\n", "Error: Unable to open file!\n"},

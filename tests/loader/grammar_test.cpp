@@ -97,8 +97,11 @@ TEST(Lexer, LongestMatchKeywordsRawStringsAndRecovery)
         // Failures: the failed text is dropped and lexing goes on.
         {"- 5", "NUMBER", "1:0 token recognition error at: '- '"},
         {"a\n  $ b", "IDENTIFIER IDENTIFIER", "2:2 token recognition error at: '$'"},
-        {"\"abc\n def", "", "1:0 token recognition error at: '\"abc\\n def'"},
         {"R\"(open", "IDENTIFIER", "1:1 token recognition error at: '\"(open'"},
+        // What the message quotes of the failed text is short and printable.
+        {"\"abc\n def", "", "1:0 token recognition error at: '\"abc\\x0a def'"},
+        {"P\"(\x1b[31maaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", "IDENTIFIER",
+         "1:1 token recognition error at: '\"(\\x1b[31maaaaaaaaaaaaaaaaaaaaaaaaaaaaaa...'"},
     };
     for (const auto& c : cases) {
         Parsed parsed(c.text);

@@ -32,7 +32,8 @@ public:
 };
 
 // The tree and every report of a unit-file parse, with the parser reading
-// either straight from the lexer or from the text lexed beforehand.
+// either straight from the lexer (quoting as LexedText's does) or from the
+// text lexed beforehand.
 std::vector<std::string> parseEvents(const std::string& text, bool lexedFirst)
 {
     antlr4::ANTLRInputStream input;
@@ -46,7 +47,7 @@ std::vector<std::string> parseEvents(const std::string& text, bool lexedFirst)
         replaceErrorListeners(lexed->lexer(), log);
         source = lexed.get();
     } else {
-        direct = std::make_unique<CommonLexer>(&input);
+        direct = std::make_unique<QuotingLexer>(&input);
         replaceErrorListeners(*direct, log);
         source = direct.get();
     }

@@ -28,7 +28,8 @@ public:
 };
 
 // The tree, the parser's reports and its error count, parsed quietly first
-// or the ordinary way.
+// or the ordinary way (with the strategy that quotes tokens as the loaders
+// do).
 std::vector<std::string> parse(const std::string& text, bool quietFirst)
 {
     antlr4::ANTLRInputStream input;
@@ -44,6 +45,7 @@ std::vector<std::string> parse(const std::string& text, bool quietFirst)
         tree = Zarn::parseQuietlyFirst(parser, lexed, reports, &ZarnTopParser::unitFile);
     } else {
         replaceErrorListeners(parser, reports);
+        parser.setErrorHandler(std::make_shared<QuotingErrorStrategy>());
         tree = parser.unitFile();
     }
     std::vector<std::string> out = reports.lines;
