@@ -215,18 +215,19 @@ Context ZarnApplication::buildTarget(const QualifiedTargetName& requestedName,
             ownOutputs[variable] = detachedCopy(assignment, Assignment::Set);
     // What the target assigns itself; the rest it inherits.
     std::set<Util::CiString> ownNames;
-    std::set<Util::CiString> ownValues;
+    std::vector<const Assignment*> ownValues;  // the map's nodes stay where they are
+    ownValues.reserve(target->variables.size());
     for (const auto& [variable, assignment] : target->variables) {
         ownNames.insert(variable);
         if (assignment.value)
-            ownValues.insert(variable);
+            ownValues.push_back(&assignment);
     }
     std::vector<Assignment> pendingAssignments = target->addImplicitContext(base, 0, true, 0);
     // A bare declaration of a profile or the command line stays inherited
     // where it takes away a value that the target assigns itself.
-    for (const Util::CiString& variable : ownValues)
-        if (!target->variables.find(variable)->second.value)
-            target->inheritedBareNames.insert(variable);
+    for (const Assignment* own : ownValues)
+        if (!own->value)
+            target->inheritedBareNames.emplace(own->name);
 
     Matcher* matcher = selectBestTool(*target);
     if (!matcher)
