@@ -234,18 +234,16 @@ void blockStopSignals(bool blocked)
     pthread_sigmask(blocked ? SIG_BLOCK : SIG_UNBLOCK, &signals, nullptr);
 }
 
-// Undoes what a parent may pass on that would hide a child's end or a stop:
-// an ignored SIGCHLD makes the kernel reap every child at once, so that no
-// wait sees its status, and a blocked stop signal would never arrive. The
-// recipes inherit the result.
-void resetInheritedSignals()
+// Undoes what a parent may pass on that would hide a child's end: an
+// ignored SIGCHLD makes the kernel reap every child at once, so that no wait
+// sees its status. The recipes inherit the result. (The stop signals are
+// unblocked by the application's thread, whatever the parent's mask.)
+void resetChildSignal()
 {
     setDefaultAction(SIGCHLD);
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGCHLD);
-    for (const int signal : stopSignals)
-        sigaddset(&signals, signal);
     pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
 }
 
@@ -300,7 +298,7 @@ void releaseStopSignals()
 
 void runStoppable(std::size_t stackSize, const std::function<int()>& body)
 {
-    resetInheritedSignals();
+    resetChildSignal();
     // Kept blocked on this thread, and on a watching thread started from it;
     // a signal that comes before the application's thread has unblocked them
     // waits for it.

@@ -24,20 +24,18 @@ Context* parseQuietlyFirst(ZarnTopParser& parser, const LexedText& lexed, antlr4
                            Context* (ZarnTopParser::*rule)())
 {
     parser.removeErrorListeners();
+    Context* tree = nullptr;
     if (!lexed.hasReports()) {
         parser.setErrorHandler(std::make_shared<antlr4::BailErrorStrategy>());
         try {
-            Context* tree = (parser.*rule)();
-            parser.setErrorHandler(std::make_shared<QuotingErrorStrategy>());
-            parser.addErrorListener(&listener);
-            return tree;
+            tree = (parser.*rule)();
         } catch (const antlr4::ParseCancellationException&) {
             parser.reset();
         }
     }
     parser.setErrorHandler(std::make_shared<QuotingErrorStrategy>());
     parser.addErrorListener(&listener);
-    return (parser.*rule)();
+    return tree ? tree : (parser.*rule)();
 }
 
 }  // namespace Zarn

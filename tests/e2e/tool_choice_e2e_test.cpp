@@ -22,6 +22,14 @@ bool endsWith(const std::string& text, const std::string& end)
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
+// Runs zarn with the arguments and expects it to fail with that error.
+void expectError(const Sandbox& box, const std::vector<std::string>& args, const std::string& error)
+{
+    const auto run = box.run(args);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find("Error: " + error + "\n"), std::string::npos) << run.out;
+}
+
 // A fake toolchain for another machine in that bin directory whose gcc logs
 // its calls ("<machine>-gcc.log") instead of compiling.
 void addLoggingToolchain(const fs::path& binDir, const std::string& machine, const std::string& version)
@@ -274,19 +282,12 @@ dep: {
     EXPECT_EQ(again.status, 0) << again.out;
     EXPECT_EQ(again.out.find("Starting build job"), std::string::npos) << again.out;
 
-    const auto named = box.run({"named"});
-    EXPECT_EQ(named.status, 1);
-    EXPECT_NE(named.out.find("Error: Target 'demo::named' cannot take the outputs of dependency 'demo::dep' as its "
-                             "variable 'dep', which holds another kind of value; give the dependency an alias "
-                             "with '=>'.\n"),
-              std::string::npos)
-        << named.out;
-    const auto merged = box.run({"merged"});
-    EXPECT_EQ(merged.status, 1);
-    EXPECT_NE(merged.out.find("Error: Target 'demo::merged' cannot append output 'text' of dependency 'demo::dep' "
-                              "to its variable 'text', which holds another kind of value.\n"),
-              std::string::npos)
-        << merged.out;
+    expectError(box, {"named"},
+                "Target 'demo::named' cannot take the outputs of dependency 'demo::dep' as its variable 'dep', "
+                "which holds another kind of value; give the dependency an alias with '=>'.");
+    expectError(box, {"merged"},
+                "Target 'demo::merged' cannot append output 'text' of dependency 'demo::dep' to its variable "
+                "'text', which holds another kind of value.");
 }
 
 // A dependency whose alias is already a variable of another kind: the error
@@ -299,13 +300,9 @@ TEST(ToolChoiceE2e, AnAliasNamedLikeAVariableAsksForAnotherOne)
         box.write("zarn.txt", "unit demo\nt: a " + arrow +
                                   " v {\n  v = 7\n  cmdline = \"echo t\"\n}\na: {\n  ^o = \"x\"\n  cmdline = "
                                   "\"echo a\"\n}\n");
-        const auto run = box.run({"t"});
-        EXPECT_EQ(run.status, 1);
-        EXPECT_NE(run.out.find("Error: Target 'demo::t' cannot take the outputs of dependency 'demo::a' as its "
-                               "variable 'v', which holds another kind of value; give the dependency another "
-                               "alias.\n"),
-                  std::string::npos)
-            << run.out;
+        expectError(box, {"t"},
+                    "Target 'demo::t' cannot take the outputs of dependency 'demo::a' as its variable 'v', which "
+                    "holds another kind of value; give the dependency another alias.");
     }
 }
 
