@@ -53,24 +53,34 @@ int headerVersion(std::string_view line)
     return 0;
 }
 
+// How a line read with a bound on its length ended.
+enum class LineEnd { Newline, Bound, EndOfText };
+
+// The line at the read position without its newline, but no more than
+// `longest` characters of it: LineEnd::Bound when the byte after them, which
+// is read too, is no newline.
+LineEnd readLineWithin(std::istream& in, std::string& line, std::size_t longest)
+{
+    line.clear();
+    char c = 0;
+    while (in.get(c)) {
+        if (c == '\n')
+            return LineEnd::Newline;
+        if (line.size() == longest)
+            return LineEnd::Bound;
+        line += c;
+    }
+    return LineEnd::EndOfText;
+}
+
 // The first line without its newline, but no more than headerLineBytes of
 // it: `cut` when the line goes on after them. False when the stream is
 // empty.
 bool readHeaderLine(std::istream& in, std::string& line, bool& cut)
 {
-    line.clear();
-    cut = false;
-    char c = 0;
-    while (in.get(c)) {
-        if (c == '\n')
-            return true;
-        if (line.size() == headerLineBytes) {
-            cut = true;
-            return true;
-        }
-        line += c;
-    }
-    return !line.empty();
+    const LineEnd end = readLineWithin(in, line, headerLineBytes);
+    cut = end == LineEnd::Bound;
+    return end != LineEnd::EndOfText || !line.empty();
 }
 
 // The cache file's text: whole when its first headerLineBytes +
@@ -116,7 +126,7 @@ bool readCount(std::istream& in, uint64_t& count)
     return readCacheNumber(in, count) && count <= remainingBytes(in);
 }
 
-bool parseDigits(const std::string& word, uint64_t& number)
+bool parseDigits(std::string_view word, uint64_t& number)
 {
     if (word.empty())
         return false;
@@ -130,6 +140,29 @@ bool parseDigits(const std::string& word, uint64_t& number)
         number = number * 10 + digit;
     }
     return true;
+}
+
+// The number at the start of a line, after any blanks; what follows its
+// digits is ignored.
+bool parseNumberLine(std::string_view line, uint64_t& number)
+{
+    std::size_t i = 0;
+    while (i < line.size() && std::isspace(static_cast<unsigned char>(line[i])))
+        ++i;
+    const std::size_t start = i;
+    while (i < line.size() && line[i] >= '0' && line[i] <= '9')
+        ++i;
+    return parseDigits(line.substr(start, i - start), number);
+}
+
+// The count of records that follow, on a line that ends within
+// countLineBytes; each record takes at least one byte. A line cut there, or
+// by the end of the file, is no count: its digits may go on.
+bool readRecordsCount(std::istream& in, uint64_t& count)
+{
+    std::string line;
+    return readLineWithin(in, line, countLineBytes - 1) == LineEnd::Newline && parseNumberLine(line, count) &&
+           count <= remainingBytes(in);
 }
 
 const char* fallbackOperator(uint64_t type)
@@ -399,15 +432,7 @@ bool writeLengthPrefixedString(std::ostream& out, const std::string& text)
 bool readCacheNumber(std::istream& in, uint64_t& number)
 {
     std::string line;
-    if (!std::getline(in, line))
-        return false;
-    std::size_t i = 0;
-    while (i < line.size() && std::isspace(static_cast<unsigned char>(line[i])))
-        ++i;
-    const std::size_t start = i;
-    while (i < line.size() && line[i] >= '0' && line[i] <= '9')
-        ++i;
-    return parseDigits(line.substr(start, i - start), number);
+    return std::getline(in, line) && parseNumberLine(line, number);
 }
 
 bool readLengthPrefixedString(std::istream& in, std::string& text)
@@ -508,7 +533,7 @@ std::optional<RuntimeRecordMap> readCacheRecords(std::istream& in, const std::st
     }
 
     uint64_t count = 0;
-    if (!readCount(in, count)) {
+    if (!readRecordsCount(in, count)) {
         logMessage(LogLevel::Warning, "Cache file '{}' has invalid records count. Starting with empty cache.\n",
                    fileName);
         return std::nullopt;

@@ -253,6 +253,37 @@ TEST(CacheFileFormat, EveryDefectGivesOneWarningAndNoRecords)
     }
 }
 
+// The count line ends within 32 bytes, its newline included: blanks or zeros
+// before the digits count within that bound, and a line that runs past it or
+// into the end of the file is no count, whatever its digits.
+TEST(CacheFileFormat, ACountLineCountsOnlyWhereItsNewlineIsWithinItsBound)
+{
+    const std::string good(genFile);
+    const std::string records = good.substr(good.find('\n', good.find('\n') + 1) + 1);
+    const std::string invalid = "Cache file 'C' has invalid records count. Starting with empty cache.\n";
+    const struct {
+        std::string text;  // after the header line
+        int count;         // -1: the warning above
+    } cases[] = {
+        {"1\n" + records, 1},
+        {std::string(30, '0') + "1\n" + records, 1},
+        {std::string(30, ' ') + "1\n" + records, 1},
+        {"0\n", 0},
+        {std::string(31, '0') + "1\n" + records, -1},
+        {std::string(31, ' ') + "1\n" + records, -1},
+        {std::string(40, '0') + "1\n" + records, -1},
+        {std::string(1000, '0'), -1},
+        {"0", -1},
+        {"1", -1},
+    };
+    for (const auto& c : cases) {
+        std::string log;
+        const auto read = readText("ZARN_CACHE_V5\n" + c.text, &log);
+        EXPECT_EQ(read ? static_cast<int>(read->size()) : -1, c.count) << c.text.substr(0, 40);
+        EXPECT_EQ(log, c.count < 0 ? invalid : "") << c.text.substr(0, 40);
+    }
+}
+
 // A stream that starts with no header is read no further than a header
 // line and its newline would take, and one byte more that tells whether the
 // line goes on.

@@ -105,6 +105,37 @@ TEST(DamagedStateE2e, LargeGarbageIsRefusedWithoutBeingReadIntoMemory)
     EXPECT_TRUE(contains(counted.out, "[demo::gen] Build done\n")) << counted.out.substr(0, 300);
 }
 
+// A count line whose newline is not within its 32 bytes is named like any
+// other invalid count, and the target built again; blanks or zeros before the
+// count within that bound leave the cache as good as it was.
+TEST(DamagedStateE2e, ACountLineIsReadWithinItsBoundOrNamed)
+{
+    Sandbox box;
+    box.write("zarn.txt", genUnit);
+    ASSERT_EQ(box.run({}).status, 0);
+    const std::string sound = box.read(".zarn_cache");
+    ASSERT_EQ(sound.rfind("ZARN_CACHE_V5\n1\n", 0), 0u) << sound;
+    const std::string warning = "Cache file '" + (box.work() / ".zarn_cache").string() +
+                                "' has invalid records count. Starting with empty cache.\n";
+    const struct {
+        std::string countLine;
+        bool reused;
+    } cases[] = {
+        {std::string(40, '0') + "1", false},
+        {std::string(31, ' ') + "1", false},
+        {std::string(30, '0') + "1", true},
+        {std::string(30, ' ') + "1", true},
+    };
+    for (const auto& c : cases) {
+        box.write(".zarn_cache", "ZARN_CACHE_V5\n" + c.countLine + sound.substr(15));
+        const auto run = box.run({"-v", "1"});
+        EXPECT_EQ(run.status, 0) << run.out;
+        EXPECT_EQ(contains(run.out, warning), !c.reused) << c.countLine << "\n" << run.out;
+        EXPECT_EQ(contains(run.out, "Cache hit for 'demo::gen'.\n"), c.reused) << c.countLine << "\n" << run.out;
+        EXPECT_EQ(box.read(".zarn_cache"), sound) << c.countLine;  // written anew when dropped
+    }
+}
+
 // A syntax error in the registry quotes its text short and printable.
 TEST(DamagedStateE2e, ARegistryOfGarbageIsNamedShortAndPrintable)
 {
