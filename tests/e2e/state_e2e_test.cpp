@@ -5,14 +5,17 @@
 
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <random>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -130,13 +133,24 @@ int waitersOn(const fs::path& file)
     struct stat info {};
     if (stat(file.c_str(), &info) != 0)
         return 0;
-    const std::string inode = ":" + std::to_string(info.st_ino) + " ";
+    char where[64];
+    std::snprintf(where, sizeof where, "%02x:%02x:%llu", major(info.st_dev), minor(info.st_dev),
+                  static_cast<unsigned long long>(info.st_ino));
+    // By process: /proc/locks read while other locks come and go can show a
+    // waiter twice.
+    std::set<long> waiters;
     std::ifstream locks("/proc/locks");
-    int count = 0;
-    for (std::string line; std::getline(locks, line);)
-        if (contains(line, "->") && contains(line, inode))
-            ++count;
-    return count;
+    for (std::string line; std::getline(locks, line);) {
+        const std::size_t arrow = line.find("->");
+        if (arrow == std::string::npos)
+            continue;
+        std::istringstream fields(line.substr(arrow + 2));
+        std::string kind, mode, access, lockedFile;
+        long pid = 0;
+        if (fields >> kind >> mode >> access >> pid >> lockedFile && lockedFile == where)
+            waiters.insert(pid);
+    }
+    return static_cast<int>(waiters.size());
 }
 
 // Four registrations that all read the registry before any of them writes:
