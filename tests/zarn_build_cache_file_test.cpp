@@ -215,6 +215,7 @@ TEST(CacheFileFormat, EveryDefectGivesOneWarningAndNoRecords)
     };
     const std::string good(genFile);
     auto cut = [&](const std::string& marker) { return good.substr(0, good.find(marker)); };
+    const std::string invalidCount = "Cache file 'C' has invalid records count. Starting with empty cache.\n";
     auto malformed = [](const char* element) {
         return std::string("Cache file 'C' is malformed (") + element + "). Starting with empty cache.\n";
     };
@@ -230,8 +231,15 @@ TEST(CacheFileFormat, EveryDefectGivesOneWarningAndNoRecords)
         {"ZARN_CACHE_V500\n1\n", "Cache file 'C' has unsupported header 'ZARN_CACHE_V50...'. Starting with empty cache.\n"},
         {"\x01\x1b[31m" + std::string(100000, 'x') + "\n",
          "Cache file 'C' has unsupported header '\\x01\\x1b[31mxxxxxxxx...'. Starting with empty cache.\n"},
-        {"ZARN_CACHE_V5", "Cache file 'C' has invalid records count. Starting with empty cache.\n"},
-        {"ZARN_CACHE_V5\n18446744073709551615\n", "Cache file 'C' has invalid records count. Starting with empty cache.\n"},
+        {"ZARN_CACHE_V5", invalidCount},
+        {"ZARN_CACHE_V5\n18446744073709551615\n", invalidCount},
+        // A count line ends within 32 bytes, its newline included, and not
+        // with the file: its digits might go on.
+        {"ZARN_CACHE_V5\n" + std::string(31, '0') + good.substr(14), invalidCount},
+        {"ZARN_CACHE_V5\n" + std::string(31, ' ') + good.substr(14), invalidCount},
+        {"ZARN_CACHE_V5\n" + std::string(1000, '0'), invalidCount},
+        {"ZARN_CACHE_V5\n0", invalidCount},
+        {"ZARN_CACHE_V5\n1", invalidCount},
         {"ZARN_CACHE_V5\n1\n10\ndemo::gen\n1\n", malformed("record key")},
         {"ZARN_CACHE_V5\n1\n8\ndemo::gen\n1\n", malformed("record key")},
         {"ZARN_CACHE_V5\n1\n9\ndemo::gen\n18446744073709551615\n", malformed("recipe count")},
@@ -251,36 +259,10 @@ TEST(CacheFileFormat, EveryDefectGivesOneWarningAndNoRecords)
         EXPECT_FALSE(readText(c.text, &log)) << c.text;
         EXPECT_EQ(log, c.message) << c.text;
     }
-}
-
-// The count line ends within 32 bytes, its newline included: blanks or zeros
-// before the digits count within that bound, and a line that runs past it or
-// into the end of the file is no count, whatever its digits.
-TEST(CacheFileFormat, ACountLineCountsOnlyWhereItsNewlineIsWithinItsBound)
-{
-    const std::string good(genFile);
-    const std::string records = good.substr(good.find('\n', good.find('\n') + 1) + 1);
-    const std::string invalid = "Cache file 'C' has invalid records count. Starting with empty cache.\n";
-    const struct {
-        std::string text;  // after the header line
-        int count;         // -1: the warning above
-    } cases[] = {
-        {"1\n" + records, 1},
-        {std::string(30, '0') + "1\n" + records, 1},
-        {std::string(30, ' ') + "1\n" + records, 1},
-        {"0\n", 0},
-        {std::string(31, '0') + "1\n" + records, -1},
-        {std::string(31, ' ') + "1\n" + records, -1},
-        {std::string(40, '0') + "1\n" + records, -1},
-        {std::string(1000, '0'), -1},
-        {"0", -1},
-        {"1", -1},
-    };
-    for (const auto& c : cases) {
-        std::string log;
-        const auto read = readText("ZARN_CACHE_V5\n" + c.text, &log);
-        EXPECT_EQ(read ? static_cast<int>(read->size()) : -1, c.count) << c.text.substr(0, 40);
-        EXPECT_EQ(log, c.count < 0 ? invalid : "") << c.text.substr(0, 40);
+    // Within the bound, blanks or zeros before the count are no defect.
+    for (const char pad : {'0', ' '}) {
+        const auto read = readText("ZARN_CACHE_V5\n" + std::string(30, pad) + good.substr(14));
+        EXPECT_EQ(read ? read->size() : 0u, 1u) << pad;
     }
 }
 

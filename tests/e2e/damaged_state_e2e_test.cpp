@@ -124,7 +124,6 @@ TEST(DamagedStateE2e, ACountLineIsReadWithinItsBoundOrNamed)
         {std::string(40, '0') + "1", false},
         {std::string(31, ' ') + "1", false},
         {std::string(30, '0') + "1", true},
-        {std::string(30, ' ') + "1", true},
     };
     for (const auto& c : cases) {
         box.write(".zarn_cache", "ZARN_CACHE_V5\n" + c.countLine + sound.substr(15));
