@@ -37,9 +37,11 @@ constexpr uint64_t reserveBound = 1024;
 constexpr std::string_view currentHeader = "ZARN_CACHE_V5";
 // The longest header line with its newline.
 constexpr std::size_t headerLineBytes = currentHeader.size() + 1;
-// The longest count line of a file that is read, its newline included: room
-// for the 20 digits of the largest count and blanks around them.
-constexpr std::size_t countLineBytes = 32;
+// The longest line of a number, such as the count line, its newline
+// included: room for the 20 digits of the largest number and blanks around
+// them. A longer line, or one the file ends in, is no number: its digits
+// might go on.
+constexpr std::size_t numberLineBytes = 32;
 
 // The version that a header line names; 0 for none.
 int headerVersion(std::string_view line)
@@ -84,7 +86,7 @@ bool readHeaderLine(std::istream& in, std::string& line, bool& cut)
 }
 
 // The cache file's text: whole when its first headerLineBytes +
-// countLineBytes hold a known header line and the newline of the count line
+// numberLineBytes hold a known header line and the newline of the count line
 // after it, else only those bytes, which still tell what is wrong. A file
 // of anything else, or one whose count line runs on, is never read whole.
 // False when it cannot be read.
@@ -94,7 +96,7 @@ bool readCacheText(const fs::path& file, std::string& text)
     const int fd = openRegularFile(file, O_RDONLY, ignored);
     if (fd < 0)
         return false;
-    bool read = readFileBytes(fd, text, headerLineBytes + countLineBytes);
+    bool read = readFileBytes(fd, text, headerLineBytes + numberLineBytes);
     const std::size_t header = text.find('\n');
     const bool known = header != std::string::npos &&
                        headerVersion(std::string_view(text).substr(0, header)) != 0 &&
@@ -153,16 +155,6 @@ bool parseNumberLine(std::string_view line, uint64_t& number)
     while (i < line.size() && line[i] >= '0' && line[i] <= '9')
         ++i;
     return parseDigits(line.substr(start, i - start), number);
-}
-
-// The count of records that follow, on a line that ends within
-// countLineBytes; each record takes at least one byte. A line cut there, or
-// by the end of the file, is no count: its digits may go on.
-bool readRecordsCount(std::istream& in, uint64_t& count)
-{
-    std::string line;
-    return readLineWithin(in, line, countLineBytes - 1) == LineEnd::Newline && parseNumberLine(line, count) &&
-           count <= remainingBytes(in);
 }
 
 const char* fallbackOperator(uint64_t type)
@@ -432,7 +424,7 @@ bool writeLengthPrefixedString(std::ostream& out, const std::string& text)
 bool readCacheNumber(std::istream& in, uint64_t& number)
 {
     std::string line;
-    return std::getline(in, line) && parseNumberLine(line, number);
+    return readLineWithin(in, line, numberLineBytes - 1) == LineEnd::Newline && parseNumberLine(line, number);
 }
 
 bool readLengthPrefixedString(std::istream& in, std::string& text)
@@ -533,7 +525,7 @@ std::optional<RuntimeRecordMap> readCacheRecords(std::istream& in, const std::st
     }
 
     uint64_t count = 0;
-    if (!readRecordsCount(in, count)) {
+    if (!readCount(in, count)) {
         logMessage(LogLevel::Warning, "Cache file '{}' has invalid records count. Starting with empty cache.\n",
                    fileName);
         return std::nullopt;

@@ -30,8 +30,9 @@ using AssignmentTextParser =
 // reader false on any defect, its output then unspecified.
 bool writeLengthPrefixedString(std::ostream& out, const std::string& text);
 bool readLengthPrefixedString(std::istream& in, std::string& text);
-// Unsigned decimal: leading blanks skipped, digits up to the first other
-// character; no digits, a sign or an overflow is false.
+// Unsigned decimal on a line of its own that ends within 32 bytes: leading
+// blanks skipped, digits up to the first other character; no digits, a
+// sign, an overflow or a line longer or unended is false.
 bool readCacheNumber(std::istream& in, uint64_t& number);
 bool writeCacheItem(std::ostream& out, const Assignment& assignment);
 // The operator and flags come from the "A" line. Text that does not parse is
